@@ -1,0 +1,1 @@
+#include "binning/bin.h"

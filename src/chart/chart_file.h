@@ -1,0 +1,34 @@
+// A chart file that appears under its final name only when it has been written in full.
+//
+// The JPEG goes to a temporary file beside the final one (same directory, so the rename is
+// atomic); commit() checks the stream, closes it and renames the file into place. A chart that
+// is not committed leaves nothing behind: neither a truncated file under the final name nor
+// the temporary one.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class ChartFile {
+ public:
+  explicit ChartFile(std::string final_name);
+  ChartFile(const ChartFile&) = delete;
+  ChartFile& operator=(const ChartFile&) = delete;
+  ~ChartFile();
+
+  // Creates the temporary file. On failure returns false and error() says why.
+  bool open();
+  FILE* stream() const { return stream_; }
+  // REQUIRES: open() succeeded. On failure returns false, removes the temporary file and
+  // error() says why.
+  bool commit();
+  const std::string& error() const { return error_; }
+
+ private:
+  void discard();
+
+  std::string final_name_;
+  std::string temp_name_;
+  FILE* stream_ = nullptr;
+  std::string error_;
+};

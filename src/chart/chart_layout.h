@@ -1,0 +1,33 @@
+// Everything a histogram chart draws, computed without touching GD.
+//
+// layout_chart returns the shapes of one 432 x 216 chart in drawing order (later shapes cover
+// earlier ones): bars, frame, bin-edge labels, bin-edge ticks, title, "Count", count-axis
+// ticks, then count labels with their grid lines. Coordinates stay in double precision here;
+// the renderer truncates them toward zero to whole pixels as it hands them to GD.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "binning/bin.h"
+
+inline constexpr int kImageWidth = 432;
+inline constexpr int kImageHeight = 216;
+
+struct ChartShape {
+  enum class Kind { filled_rectangle, rectangle, line, text };
+  enum class Colour { black, blue };
+
+  Kind kind;
+  Colour colour;
+  double x1, y1, x2, y2;  // a text uses (x1, y1), the left end of its baseline
+  std::string text;
+  int size = 0;
+  double angle = 0.0;
+};
+
+std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::string& title);
+
+// A bin edge as its label reads: beyond +-10 the value cut toward zero to an integer, otherwise
+// (and where no int can hold it) two significant digits in general notation.
+std::string edge_label(double v);

@@ -1,0 +1,48 @@
+// The seven result variables a run charts, in their fixed order.
+//
+// Each Series carries one variable through the run: the reader appends its values, the binning
+// sorts them and appends its bins, the chart pass draws them. The position of a series in the
+// table is its index, which also selects its input column and its output file name.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binning/bin.h"
+
+struct Series {
+  Series(int index, std::string title) : title(std::move(title)), index(index) {}
+
+  std::vector<double> values;
+  std::vector<Bin> bins;
+  std::string title;
+  int index;
+};
+
+class SeriesTable {
+ public:
+  static constexpr int kSize = 7;
+
+  SeriesTable();
+  SeriesTable(const SeriesTable&) = delete;
+  SeriesTable& operator=(const SeriesTable&) = delete;
+
+  static std::string_view short_name(int index);
+
+  int size() const { return kSize; }
+  Series& at(int position);  // throws std::out_of_range outside 0..6
+  const Series& at(int position) const;
+  Series& operator[](int position) { return entries_[position]; }
+  const Series& operator[](int position) const { return entries_[position]; }
+
+  auto begin() { return entries_.begin(); }
+  auto end() { return entries_.end(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+
+ private:
+  std::vector<Series> entries_;
+};

@@ -1,0 +1,34 @@
+#include "chart/axis_scale.h"
+
+#include <gtest/gtest.h>
+
+TEST(AxisScale, DividesTheRange) {
+  struct Case {
+    double low, high, major, minor, axis_min, axis_max;
+  };
+  const Case cases[] = {
+      {0, 0, 5, 5, 0, 1},      {5, 5, 5, 5, 0, 1},       {0, 1, 5, 5, 0, 1},
+      {0, 2, 4, 5, 0, 2},      {0, 3, 6, 5, 0, 3},       {0, 7, 7, 5, 0, 7},
+      {0, 9, 5, 5, 0, 10},     {0, 13, 4, 5, 0, 15},     {0, 81, 7.2, 5, 0, 87.5},
+      {0, 101, 4, 5, 0, 125},  {0, 250, 6, 5, 0, 300},   {-7, 7, 4, 5, -10, 10},
+      {150, 260, 4, 5, 150, 300}, {3, 1, 5, 5, 0, 1},
+  };
+  for (const Case& c : cases) {
+    double major = -1, minor = -1, axis_min = -1, axis_max = -1;
+    HistogramJob::axis_scale(c.low, c.high, major, minor, axis_min, axis_max);
+    EXPECT_DOUBLE_EQ(major, c.major) << c.low << ".." << c.high;
+    EXPECT_EQ(minor, c.minor) << c.low << ".." << c.high;
+    EXPECT_EQ(axis_min, c.axis_min) << c.low << ".." << c.high;
+    EXPECT_EQ(axis_max, c.axis_max) << c.low << ".." << c.high;
+  }
+}
+
+TEST(AxisScale, CountAxesTakeFewMajorCounts) {
+  for (int top = 0; top <= 200000; ++top) {
+    double major, minor, axis_min, axis_max;
+    HistogramJob::axis_scale(0, top, major, minor, axis_min, axis_max);
+    EXPECT_TRUE(major == 4 || major == 5 || major == 6 || major == 7 || major == 7.2) << top;
+    ASSERT_LE(axis_min, 0);
+    ASSERT_GE(axis_max, top);
+  }
+}
