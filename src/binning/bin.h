@@ -5,7 +5,7 @@
 // the bin is made; it is not derived from `elements`.
 #pragma once
 
-#include <vector>
+#include "binning/values.h"
 
 struct Bin {
   Bin(int count, double left, double right) : count(count), left(left), right(right) {}
@@ -13,5 +13,5 @@ struct Bin {
   int count;
   double left;
   double right;
-  std::vector<double> elements;  // ascending
+  Values elements;  // ascending
 };

@@ -4,20 +4,21 @@
 #include <cmath>
 #include <string>
 
+#include "binning/sort_values.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
 
-std::size_t remove_non_finite(std::vector<double>& values) {
-  const auto kept = std::remove_if(values.begin(), values.end(),
-                                   [](double v) { return !std::isfinite(v); });
+std::size_t remove_non_finite(Values& values) {
+  const auto kept =
+      std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); });
   const auto removed = static_cast<std::size_t>(values.end() - kept);
   values.erase(kept, values.end());
   return removed;
 }
 
-void bin_values(std::vector<double>& values, int bin_count, std::vector<Bin>& bins) {
+void bin_values(Values& values, int bin_count, std::vector<Bin>& bins) {
   if (values.empty()) return;
-  std::sort(values.begin(), values.end());
+  sort_values(values.data(), values.size());
   const double min = values.front();
   const double max = values.back();
   const double width = (max - min) / static_cast<double>(bin_count);
@@ -33,29 +34,30 @@ void bin_values(std::vector<double>& values, int bin_count, std::vector<Bin>& bi
 
   double left = min;
   double right = next_edge(left);
-  std::vector<double> open;
-  auto close = [&] {
-    Bin& bin = bins.emplace_back(static_cast<int>(open.size()), left, right);
-    bin.elements = open;
-    open.clear();
+  // The open bin's values are the sorted values from `first` up to the cursor.
+  std::size_t first = 0;
+  auto close = [&](std::size_t end) {
+    Bin& bin = bins.emplace_back(static_cast<int>(end - first), left, right);
+    bin.elements.assign(values.begin() + first, values.begin() + end);
+    first = end;
   };
 
-  for (auto it = values.begin(); it != values.end();) {
-    const double v = *it;
+  const std::size_t n = values.size();
+  for (std::size_t i = 0; i < n;) {
+    const double v = values[i];
     // The edges are accumulated, not recomputed as min + i * width: the rounding of each sum
     // decides where a value lands, and the charts are expected to match that walk exactly.
     // Values equal to the maximum join the open bin wherever its right edge lies, so the
     // maximum never opens a bin of its own.
     if ((left <= v && v < right) || v >= max) {
-      open.push_back(v);
-      ++it;
+      ++i;
     } else {
-      close();
+      close(i);
       left = right;
       right = next_edge(left);
     }
   }
-  if (left < max) close();
+  if (left < max) close(n);
 }
 
 void HistogramJob::make_bins() {

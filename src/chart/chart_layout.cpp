@@ -23,8 +23,8 @@ ChartShape line(double x1, double y1, double x2, double y2) {
 }
 
 ChartShape text(std::string s, int size, double x, double y, double angle) {
-  return ChartShape{ChartShape::Kind::text, ChartShape::Colour::black, x, y, x, y,
-                    std::move(s),           size,                      angle};
+  return ChartShape{
+      ChartShape::Kind::text, ChartShape::Colour::black, x, y, x, y, std::move(s), size, angle};
 }
 
 double length(const std::string& s) { return static_cast<double>(s.size()); }
@@ -64,7 +64,8 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
   for (int i = 0; i < n; ++i) {
     const double x1 = kLeft + i * w + gap;
     const double y1 = kBaseline - (bins[i].count - axis_min) * kPlotHeight / range;
-    shapes.push_back(shape(Kind::filled_rectangle, Colour::blue, x1, y1, x1 + w - 2 * gap, kBaseline));
+    shapes.push_back(
+        shape(Kind::filled_rectangle, Colour::blue, x1, y1, x1 + w - 2 * gap, kBaseline));
   }
   shapes.push_back(shape(Kind::rectangle, Colour::black, kLeft, kTop, kRight, kBaseline));
 
@@ -82,7 +83,8 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
     shapes.push_back(line(x, kTop, x, kTop + 8.0));
   }
 
-  shapes.push_back(text(title, 12, kLeft + kPlotWidth / 2.0 - 4 * length(title), kBaseline + 34.0, 0.0));
+  shapes.push_back(
+      text(title, 12, kLeft + kPlotWidth / 2.0 - 4 * length(title), kBaseline + 34.0, 0.0));
   // -11.0 radians reads upwards, a quarter of a degree off the vertical.
   shapes.push_back(text("Count", 12, kLeft - 40.0, kBaseline - kPlotHeight / 2.0 + 3 * 5, -11.0));
 

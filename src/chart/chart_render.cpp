@@ -22,8 +22,8 @@ void HistogramJob::draw_text(gdImagePtr image, const char* text, int size, int x
                              double angle) {
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
-  if (const char* error = gdImageStringFT(nullptr, box.data(), 0, font_filename.c_str(), size,
-                                          angle, 0, 0, text)) {
+  if (const char* error =
+          gdImageStringFT(nullptr, box.data(), 0, font_filename.c_str(), size, angle, 0, 0, text)) {
     std::fprintf(stderr, "draw_text() error: %s\n", error);
   }
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of

@@ -10,9 +10,9 @@
 
 namespace {
 // Exit statuses, documented in the README.
-constexpr int kUsage = 1;       // wrong argument count or a refused bin count
-constexpr int kBadInput = 2;    // the input table cannot be opened or read, or does not fit
-constexpr int kUnwritten = 3;   // at least one chart could not be written
+constexpr int kUsage = 1;      // wrong argument count or a refused bin count
+constexpr int kBadInput = 2;   // the input table cannot be opened or read, or does not fit
+constexpr int kUnwritten = 3;  // at least one chart could not be written
 }  // namespace
 
 int main(int argc, char** argv) {

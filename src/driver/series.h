@@ -16,7 +16,7 @@
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
 
-  std::vector<double> values;
+  Values values;
   std::vector<Bin> bins;
   std::string title;
   int index;

@@ -33,7 +33,7 @@ class TableScanner {
   const std::array<std::string, 3>& headers() const { return headers_; }
 
  private:
-  std::array<std::vector<double>*, SeriesTable::kSize> values_;
+  std::array<Values*, SeriesTable::kSize> values_;
   std::array<std::string, 3> headers_;
   int headers_done_ = 0;
   int field_ = 0;  // fields taken of the open record

@@ -1,8 +1,10 @@
 #include "binning/binning.h"
+#include "binning/sort_values.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -12,7 +14,7 @@ namespace {
 
 struct Expected {
   double left, right;
-  std::vector<double> elements;
+  Values elements;
 };
 
 void expect_bins(const std::vector<Bin>& bins, const std::vector<Expected>& expected,
@@ -26,8 +28,8 @@ void expect_bins(const std::vector<Bin>& bins, const std::vector<Expected>& expe
   }
 }
 
-std::vector<double> tenths() {
-  std::vector<double> v;
+Values tenths() {
+  Values v;
   for (const char* t : {"0", "0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7", "0.8", "0.9", "1"})
     v.push_back(std::atof(t));
   return v;
@@ -38,7 +40,7 @@ std::vector<double> tenths() {
 TEST(Binning, FollowsTheAccumulatedEdgeWalk) {
   struct Case {
     const char* name;
-    std::vector<double> values;
+    Values values;
     int bin_count;
     std::vector<Expected> bins;
   };
@@ -47,16 +49,22 @@ TEST(Binning, FollowsTheAccumulatedEdgeWalk) {
   for (int i = 0; i < 9; ++i) eleven.push_back({0, 0, {}});
   const std::vector<Case> cases = {
       {"two bins", {3, 0, 4, 1, 2}, 2, {{0, 2, {0, 1}}, {2, 4, {2, 3, 4}}}},
-      {"one to ten", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 3,
+      {"one to ten",
+       {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
+       3,
        {{1, 4, {1, 2, 3}}, {4, 7, {4, 5, 6}}, {7, 10, {7, 8, 9, 10}}}},
-      {"gap makes empty bins", {0, 9, 10}, 5,
+      {"gap makes empty bins",
+       {0, 9, 10},
+       5,
        {{0, 2, {0}}, {2, 4, {}}, {4, 6, {}}, {6, 8, {}}, {8, 10, {9, 10}}}},
       {"maximum joins the open bin", {0, 1, 2, 10}, 5, {{0, 2, {0, 1}}, {2, 4, {2, 10}}}},
       {"all equal", {5, 5, 5}, 4, {}},
       {"single value", {7}, 1, {}},
       {"no values", {}, 10, {}},
       {"one bin", {2, -1, 5}, 1, {{-1, 5, {-1, 2, 5}}}},
-      {"tenths", tenths(), 10,
+      {"tenths",
+       tenths(),
+       10,
        {{0, 0.1, {0}},
         {0.1, 0.2, {0.1}},
         {0.2, 0.30000000000000004, {0.2, 0.3}},
@@ -68,11 +76,14 @@ TEST(Binning, FollowsTheAccumulatedEdgeWalk) {
         {0.7999999999999999, 0.8999999999999999, {0.8}},
         {0.8999999999999999, x, {0.9, 1}}}},
       // Edges that stop moving: the walk ends with one bin reaching to the maximum.
-      {"edge lost in rounding from the start", {1e16, 1e16 + 2}, 10, {{1e16, 1e16 + 2, {1e16, 1e16 + 2}}}},
+      {"edge lost in rounding from the start",
+       {1e16, 1e16 + 2},
+       10,
+       {{1e16, 1e16 + 2, {1e16, 1e16 + 2}}}},
       {"width underflows to zero", {0, 5e-324, 5e-324}, 10, {{0, 5e-324, {0, 5e-324, 5e-324}}}},
   };
   for (const Case& c : cases) {
-    std::vector<double> values = c.values;
+    Values values = c.values;
     std::vector<Bin> bins;
     bin_values(values, c.bin_count, bins);
     expect_bins(bins, c.bins, c.name);
@@ -80,26 +91,26 @@ TEST(Binning, FollowsTheAccumulatedEdgeWalk) {
   }
 
   // The eleventh bin of 0, 0.9999999999999999, 1 lies beyond the tenth accumulated edge.
-  std::vector<double> values = {1, x, 0};
+  Values values = {1, x, 0};
   std::vector<Bin> bins;
   bin_values(values, 10, bins);
   ASSERT_EQ(bins.size(), 11u);
-  EXPECT_EQ(bins.front().elements, std::vector<double>{0});
+  EXPECT_EQ(bins.front().elements, Values{0});
   EXPECT_EQ(bins.back().left, x);
   EXPECT_EQ(bins.back().right, 1.0999999999999999);
-  EXPECT_EQ(bins.back().elements, (std::vector<double>{x, 1}));
+  EXPECT_EQ(bins.back().elements, (Values{x, 1}));
 }
 
 TEST(Binning, EdgesThatStopMovingPartWayEndSoundly) {
   // Below 2^53 doubles are 1 apart and a width of 0.75 moves each edge by 1; from 2^53 on they
   // are 2 apart and the same width no longer moves it.
   const double p53 = std::ldexp(1.0, 53);
-  std::vector<double> values;
+  Values values;
   for (int i = -20; i < 0; ++i) values.push_back(p53 + i);
   for (int i = 0; i <= 100; i += 2) values.push_back(p53 + i);
   const std::size_t n = values.size();
   for (int bin_count : {1, 7, 160, 1000, 10000}) {
-    std::vector<double> v = values;
+    Values v = values;
     std::vector<Bin> bins;
     bin_values(v, bin_count, bins);
     std::size_t total = 0;
@@ -109,7 +120,7 @@ TEST(Binning, EdgesThatStopMovingPartWayEndSoundly) {
     EXPECT_EQ(bins.back().elements.back(), v.back());
     EXPECT_EQ(bins.back().right, bin_count == 7 ? bins.back().left + 120.0 / 7 : v.back());
   }
-  std::vector<double> v = values;
+  Values v = values;
   std::vector<Bin> bins;
   bin_values(v, 160, bins);
   ASSERT_EQ(bins.size(), 21u);
@@ -121,12 +132,12 @@ TEST(Binning, EdgesThatStopMovingPartWayEndSoundly) {
 TEST(Binning, CountsAddUpOverRandomSeries) {
   std::mt19937_64 rng(11);
   for (int round = 0; round < 300; ++round) {
-    std::vector<double> values(1 + rng() % 300);
+    Values values(1 + rng() % 300);
     const double scale = std::ldexp(1.0, static_cast<int>(rng() % 200) - 100);
     const double offset = (rng() % 3 == 0) ? 1e15 * scale : 0.0;
     for (double& v : values) v = offset + scale * static_cast<double>(rng() % 1000) - 500 * scale;
     const int bin_count = 1 + static_cast<int>(rng() % 60);
-    std::vector<double> sorted = values;
+    Values sorted = values;
     std::vector<Bin> bins;
     bin_values(sorted, bin_count, bins);
     std::size_t total = 0;
@@ -142,9 +153,9 @@ TEST(Binning, CountsAddUpOverRandomSeries) {
 TEST(Binning, LeavesOutNonFiniteValuesAndSaysSo) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
-  std::vector<double> values = {3, nan, -inf, 1, inf, 2};
+  Values values = {3, nan, -inf, 1, inf, 2};
   EXPECT_EQ(remove_non_finite(values), 3u);
-  EXPECT_EQ(values, (std::vector<double>{3, 1, 2}));
+  EXPECT_EQ(values, (Values{3, 1, 2}));
 
   HistogramJob job("in.txt", 2, "font.ttf", "out_");
   job.series.at(1).values = {nan, 0, 4, inf};
@@ -153,8 +164,41 @@ TEST(Binning, LeavesOutNonFiniteValuesAndSaysSo) {
   job.make_bins();
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "histchart: left out values of 'CH4': 2 are not finite numbers\n");
-  EXPECT_EQ(job.series.at(1).values, (std::vector<double>{0, 4}));
+  EXPECT_EQ(job.series.at(1).values, (Values{0, 4}));
   ASSERT_EQ(job.series.at(1).bins.size(), 1u);  // the maximum joins the open bin
-  EXPECT_EQ(job.series.at(1).bins[0].elements, (std::vector<double>{0, 4}));
+  EXPECT_EQ(job.series.at(1).bins[0].elements, (Values{0, 4}));
   EXPECT_TRUE(job.series.at(0).bins.empty());
+}
+
+TEST(SortValues, OrdersLikeLessThan) {
+  std::mt19937_64 rng(5);
+  for (std::size_t n : {0, 1, 2, 100, 511, 512, 5000, 300000}) {
+    std::vector<double> values(n);
+    for (double& v : values) {
+      switch (rng() % 4) {
+        case 0: {  // any finite bit pattern: subnormals, huge magnitudes, both zeros
+          const std::uint64_t bits = rng();
+          std::memcpy(&v, &bits, sizeof v);
+          if (!std::isfinite(v)) v = -0.0;
+          break;
+        }
+        case 1:
+          v = static_cast<double>(static_cast<int>(rng() % 200) - 100);
+          break;
+        case 2:
+          v = (rng() % 2 ? -1.0 : 1.0) * std::ldexp(static_cast<double>(rng() % 1000), -1074);
+          break;
+        default:
+          v = std::ldexp(static_cast<double>(rng()), static_cast<int>(rng() % 60));
+          break;
+      }
+    }
+    std::vector<double> expected = values;
+    std::sort(expected.begin(), expected.end());
+    sort_values(values.data(), values.size());
+    for (std::size_t i = 0; i < n; ++i) {
+      ASSERT_FALSE(values[i] < expected[i] || expected[i] < values[i]) << n << " at " << i;
+      if (i > 0) ASSERT_FALSE(values[i] < values[i - 1]) << n << " at " << i;
+    }
+  }
 }

@@ -94,9 +94,9 @@ TEST(DrawHistograms, AWriteCutShortLeavesNoFileBehind) {
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previous);
   EXPECT_EQ(job.unwritten_charts, 7);
-  EXPECT_NE(err.find("histchart: cannot write chart '" + dir.file("x_dSOC.jpg") +
-                     "': File too large\n"),
-            std::string::npos)
+  EXPECT_NE(
+      err.find("histchart: cannot write chart '" + dir.file("x_dSOC.jpg") + "': File too large\n"),
+      std::string::npos)
       << err;
   EXPECT_TRUE(names_in(dir.path()).empty());
 }

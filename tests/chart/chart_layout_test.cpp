@@ -36,12 +36,22 @@ TEST(EdgeLabel, ReadsAsIntegerBeyondTenElseTwoDigits) {
     double v;
     const char* text;
   };
-  const Case cases[] = {{12.7, "12"},        {-15.3, "-15"},      {2.345, "2.3"},
-                        {9.99, "10"},        {10.0, "10"},        {-10.0, "-10"},
-                        {10.5, "10"},        {0.25, "0.25"},      {0, "0"},
-                        {2147483647.9, "2147483647"}, {-2147483648.5, "-2147483648"},
-                        {2147483648.0, "2.1e+09"}, {-3e12, "-3e+12"}, {inf, "inf"},
-                        {-inf, "-inf"},      {1e-7, "1e-07"}};
+  const Case cases[] = {{12.7, "12"},
+                        {-15.3, "-15"},
+                        {2.345, "2.3"},
+                        {9.99, "10"},
+                        {10.0, "10"},
+                        {-10.0, "-10"},
+                        {10.5, "10"},
+                        {0.25, "0.25"},
+                        {0, "0"},
+                        {2147483647.9, "2147483647"},
+                        {-2147483648.5, "-2147483648"},
+                        {2147483648.0, "2.1e+09"},
+                        {-3e12, "-3e+12"},
+                        {inf, "inf"},
+                        {-inf, "-inf"},
+                        {1e-7, "1e-07"}};
   for (const Case& c : cases) EXPECT_EQ(edge_label(c.v), c.text) << c.v;
 }
 
@@ -52,9 +62,10 @@ TEST(ChartLayout, PlacesBarsBySlot) {
     double x1, x2;
   };
   // Ten bins: slots of 32.4 with 3-pixel gaps; 32 bins keep the gaps, 33 lose them.
-  const Case cases[] = {{10, 0, 75, 101.4},        {10, 1, 107.4, 133.8},
-                        {10, 2, 139.8, 166.2},     {1, 0, 75, 393},
-                        {32, 0, 75, 72 + 10.125 - 3}, {33, 1, 72 + 324.0 / 33, 72 + 2 * 324.0 / 33}};
+  const Case cases[] = {
+      {10, 0, 75, 101.4},           {10, 1, 107.4, 133.8},
+      {10, 2, 139.8, 166.2},        {1, 0, 75, 393},
+      {32, 0, 75, 72 + 10.125 - 3}, {33, 1, 72 + 324.0 / 33, 72 + 2 * 324.0 / 33}};
   for (const Case& c : cases) {
     const auto bars = of_kind(layout_chart(bins_with_counts(std::vector<int>(c.n, 1)), "t"),
                               Kind::filled_rectangle);
@@ -111,7 +122,8 @@ TEST(ChartLayout, PlacesTextAndTicks) {
   EXPECT_DOUBLE_EQ(text[4].y1, 107);
   EXPECT_EQ(text[4].angle, -11.0);
   EXPECT_DOUBLE_EQ(text[5].x1, 58);  // one character
-  EXPECT_DOUBLE_EQ(of_kind(layout_chart(bins, "N_leaching ( kg N/ha per year )"), Kind::text)[3].x1, 110);
+  EXPECT_DOUBLE_EQ(of_kind(layout_chart(bins, "N_leaching ( kg N/ha per year )"), Kind::text)[3].x1,
+                   110);
 
   // Two bin-edge tick pairs (none at the right end), then count-axis ticks: largest count 2
   // gives top 2, four major intervals of five, majors 8 long.
@@ -121,8 +133,8 @@ TEST(ChartLayout, PlacesTextAndTicks) {
   EXPECT_EQ(lines[2].x1, 234);
   const int ticks = 4 * 5;
   EXPECT_EQ(lines.size(), 4u + 2 * ticks + 5);
-  EXPECT_EQ(lines[4].x2, 80);   // i = 0, major
-  EXPECT_EQ(lines[6].x2, 76);   // i = 1, minor
+  EXPECT_EQ(lines[4].x2, 80);  // i = 0, major
+  EXPECT_EQ(lines[6].x2, 76);  // i = 1, minor
   EXPECT_EQ(lines.back().x1, 81);
   EXPECT_EQ(lines.back().y1, 8);
 }
@@ -131,8 +143,8 @@ TEST(ChartLayout, AnEmptySeriesGetsFrameTicksAndGridOnly) {
   const auto shapes = layout_chart({}, "NO ( kg N/ha )");
   EXPECT_TRUE(of_kind(shapes, Kind::filled_rectangle).empty());
   EXPECT_EQ(of_kind(shapes, Kind::rectangle).size(), 1u);
-  EXPECT_EQ(texts(shapes), (std::vector<std::string>{"NO ( kg N/ha )", "Count", "0", "0", "0",
-                                                     "0", "0", "0"}));
+  EXPECT_EQ(texts(shapes),
+            (std::vector<std::string>{"NO ( kg N/ha )", "Count", "0", "0", "0", "0", "0", "0"}));
   EXPECT_EQ(of_kind(shapes, Kind::line).size(), 2u * 25 + 6);
 
   // One bin: no edge labels, one tick pair at x 72.

@@ -8,8 +8,12 @@
 
 TEST(SeriesTable, HoldsTheSevenVariablesInIndexOrder) {
   const SeriesTable table;
-  const char* titles[] = {"dSOC ( kg C/ha )", "CH4 ( kg C/ha )", "N2O ( kg N/ha )",
-                          "NO ( kg N/ha )",   "N2 ( kg N/ha )",  "NH3 ( kg N/ha )",
+  const char* titles[] = {"dSOC ( kg C/ha )",
+                          "CH4 ( kg C/ha )",
+                          "N2O ( kg N/ha )",
+                          "NO ( kg N/ha )",
+                          "N2 ( kg N/ha )",
+                          "NH3 ( kg N/ha )",
                           "N_leaching ( kg N/ha per year )"};
   ASSERT_EQ(table.size(), 7);
   int i = 0;
@@ -44,9 +48,10 @@ TEST(HistogramJob, BuildsOutputNamesFromThePrefixAsGiven) {
     const char* first;
     const char* last;
   };
-  for (const Case& c : {Case{"run7_", "run7_dSOC.jpg", "run7_N_leaching.jpg"},
-                        Case{"charts/", "charts/dSOC.jpg", "charts/N_leaching.jpg"},
-                        Case{"", "dSOC.jpg", "N_leaching.jpg"}, Case{"a", "adSOC.jpg", "aN_leaching.jpg"}}) {
+  for (const Case& c :
+       {Case{"run7_", "run7_dSOC.jpg", "run7_N_leaching.jpg"},
+        Case{"charts/", "charts/dSOC.jpg", "charts/N_leaching.jpg"},
+        Case{"", "dSOC.jpg", "N_leaching.jpg"}, Case{"a", "adSOC.jpg", "aN_leaching.jpg"}}) {
     const HistogramJob job("in.txt", 10, "font.ttf", c.prefix);
     ASSERT_EQ(job.output_names.size(), 7u);
     EXPECT_EQ(job.output_names.front(), c.first);

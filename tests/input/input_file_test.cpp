@@ -13,7 +13,7 @@ namespace {
 
 std::vector<std::vector<double>> columns(const SeriesTable& table) {
   std::vector<std::vector<double>> result;
-  for (const Series& s : table) result.push_back(s.values);
+  for (const Series& s : table) result.emplace_back(s.values.begin(), s.values.end());
   return result;
 }
 
@@ -39,8 +39,8 @@ TEST(InputFile, ADirectoryIsAReadErrorNotAnEmptyTable) {
     job.read_data();
     FAIL() << "no error raised";
   } catch (const std::string& message) {
-    EXPECT_EQ(message, "histchart: cannot read input table '" + dir.path().string() +
-                           "': Is a directory");
+    EXPECT_EQ(message,
+              "histchart: cannot read input table '" + dir.path().string() + "': Is a directory");
   }
 }
 
