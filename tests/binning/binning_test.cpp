@@ -198,7 +198,9 @@ TEST(SortValues, OrdersLikeLessThan) {
     sort_values(values.data(), values.size());
     for (std::size_t i = 0; i < n; ++i) {
       ASSERT_FALSE(values[i] < expected[i] || expected[i] < values[i]) << n << " at " << i;
-      if (i > 0) ASSERT_FALSE(values[i] < values[i - 1]) << n << " at " << i;
+      if (i > 0) {
+        ASSERT_FALSE(values[i] < values[i - 1]) << n << " at " << i;
+      }
     }
   }
 }
