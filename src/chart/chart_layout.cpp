@@ -46,6 +46,7 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
   std::vector<ChartShape> shapes;
 
   const auto n = static_cast<int>(bins.size());
+  shapes.reserve(4 * bins.size() + 100);  // bars, edge labels, two ticks a bin, and the axes
   const double w = kPlotWidth / n;  // bars take their place by index, not by edge values
   const double gap = w < 10.0 ? 0.0 : 3.0;
   int m = 0;

@@ -1,0 +1,89 @@
+// Micro-benchmarks of the hot paths: the reader over bytes in memory, the sort and binning
+// walk of one series, and one chart drawn into a GD image (no file).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "binning/binning.h"
+#include "chart/chart_layout.h"
+#include "chart/chart_render.h"
+#include "driver/histogram_job.h"
+#include "input/table_scanner.h"
+
+namespace {
+
+std::string table_text(long rows) {
+  std::mt19937_64 rng(1);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::string text = "h\nh\nh\n";
+  char field[32];
+  for (long r = 0; r < rows; ++r) {
+    text += std::to_string(r);
+    for (int i = 0; i < 7; ++i) {
+      std::snprintf(field, sizeof field, i % 2 ? "\t%.4f" : " %.2f", 100 * normal(rng));
+      text += field;
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+void BM_ReadTable(benchmark::State& state) {
+  const std::string text = table_text(state.range(0));
+  for (auto _ : state) {
+    SeriesTable table;
+    TableScanner(table).scan(text);
+    benchmark::DoNotOptimize(table.at(6).values.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_ReadTable)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+
+void BM_SortAndBin(benchmark::State& state) {
+  std::mt19937_64 rng(2);
+  std::lognormal_distribution<double> lognormal(1.0, 1.0);
+  Values values(state.range(0));
+  for (double& v : values) v = lognormal(rng);
+  for (auto _ : state) {
+    state.PauseTiming();
+    Values copy = values;
+    std::vector<Bin> bins;
+    state.ResumeTiming();
+    bin_values(copy, static_cast<int>(state.range(1)), bins);
+    benchmark::DoNotOptimize(bins.data());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SortAndBin)
+    ->Args({1000000, 10})
+    ->Args({1000000, 10000})
+    ->Args({10000000, 10})
+    ->Unit(benchmark::kMillisecond);
+
+void BM_DrawChart(benchmark::State& state) {
+  HistogramJob job("in.txt", 10, HISTCHART_FONT, "out_");
+  Series s(0, "dSOC ( kg C/ha )");
+  for (int i = 0; i < state.range(0); ++i) s.bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
+  FontCache fonts;
+  for (auto _ : state) {
+    gdImagePtr image = gdImageCreate(kImageWidth, kImageHeight);
+    job.draw_chart(image, s);
+    gdImageDestroy(image);
+  }
+}
+// The layout alone, to show that its share of a wide chart is small and linear in the bins.
+void BM_LayoutChart(benchmark::State& state) {
+  std::vector<Bin> bins;
+  for (int i = 0; i < state.range(0); ++i) bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
+  for (auto _ : state) benchmark::DoNotOptimize(layout_chart(bins, "dSOC ( kg C/ha )").data());
+  state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LayoutChart)->Arg(10)->Arg(1000)->Arg(10000)->Complexity(benchmark::oN);
+
+BENCHMARK(BM_DrawChart)->Arg(10)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
