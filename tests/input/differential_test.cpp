@@ -13,43 +13,21 @@
 #include <vector>
 
 #include "input/input_file.h"
+#include "support/reference_reader.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-using Columns = std::vector<std::vector<double>>;
-
-Columns reference_read(const std::string& text) {
-  std::istringstream in(text);
-  Columns columns(7);
-  std::string header;
-  for (int i = 0; i < 3; ++i) std::getline(in, header);
-  bool complete = false;
-  do {
-    std::string t[8];
-    for (std::string& field : t) in >> field;
-    // An eighth field that ends the file still succeeds: only end of file is set.
-    complete = !in.fail();
-    for (int i = 0; i < 7; ++i) columns[i].push_back(std::atof(t[i + 1].c_str()));
-    for (char c; in.get(c) && c != '\n';) {
-    }
-  } while (!in.fail());
-  if (!complete) {
-    for (auto& column : columns) column.pop_back();
-  }
-  return columns;
-}
-
-Columns fast_read(const TempDir& dir, const std::string& text) {
+ReferenceColumns fast_read(const TempDir& dir, const std::string& text) {
   const std::string path = dir.write("table.txt", text);
   SeriesTable table;
   InputFile(path).read(table);
-  Columns columns;
+  ReferenceColumns columns;
   for (const Series& s : table) columns.emplace_back(s.values.begin(), s.values.end());
   return columns;
 }
 
-bool bit_identical(const Columns& a, const Columns& b) {
+bool bit_identical(const ReferenceColumns& a, const ReferenceColumns& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
     if (a[i].size() != b[i].size()) return false;
@@ -77,18 +55,28 @@ std::string generated_table(std::mt19937_64& rng, int rows) {
 }
 
 std::string mutated(std::string text, std::mt19937_64& rng) {
-  const char* inserts[] = {" ",   "\t",    "\r",   "\n",     "\n\n", "   \t ", "+1",   "0x1p3",
-                           "nan", "-inf",  "1e999", "1e-400", ".5",  "-",      "abc",  "1e",
-                           "5.",  "1.5e2x", "\v",   "\f",     "9 9 9", "-0",   "00x1", "1,5"};
+  const char* inserts[] = {" ",   "\t",     "\r",    "\n",     "\n\n",  "   \t ", "+1",   "0x1p3",
+                           "nan", "-inf",   "1e999", "1e-400", ".5",    "-",      "abc",  "1e",
+                           "5.",  "1.5e2x", "\v",    "\f",     "9 9 9", "-0",     "00x1", "1,5"};
   const int edits = 1 + static_cast<int>(rng() % 12);
   for (int e = 0; e < edits && !text.empty(); ++e) {
     const std::size_t at = rng() % text.size();
     switch (rng() % 5) {
-      case 0: text.erase(at, 1 + rng() % 8); break;
-      case 1: text.insert(at, inserts[rng() % std::size(inserts)]); break;
-      case 2: text.insert(at, 1, '\0'); break;
-      case 3: text.resize(at); break;
-      default: text.insert(at, text.substr(rng() % text.size(), rng() % 40)); break;
+      case 0:
+        text.erase(at, 1 + rng() % 8);
+        break;
+      case 1:
+        text.insert(at, inserts[rng() % std::size(inserts)]);
+        break;
+      case 2:
+        text.insert(at, 1, '\0');
+        break;
+      case 3:
+        text.resize(at);
+        break;
+      default:
+        text.insert(at, text.substr(rng() % text.size(), rng() % 40));
+        break;
     }
   }
   return text;
@@ -106,7 +94,7 @@ TEST(Differential, ExampleAndGeneratedTables) {
   std::mt19937_64 rng(1234);
   for (int rows : {0, 1, 7, 1000, 60000}) {
     const std::string text = generated_table(rng, rows);
-    const Columns expected = reference_read(text);
+    const ReferenceColumns expected = reference_read(text);
     EXPECT_EQ(expected[0].size(), static_cast<std::size_t>(rows));
     EXPECT_TRUE(bit_identical(fast_read(dir, text), expected)) << rows << " rows";
   }
@@ -118,7 +106,8 @@ TEST(Differential, MutatedTables) {
   const std::string base = generated_table(rng, 40);
   for (int round = 0; round < 3000; ++round) {
     const std::string text = mutated(base, rng);
-    ASSERT_TRUE(bit_identical(fast_read(dir, text), reference_read(text))) << "round " << round
-                                                                          << "\n" << text;
+    ASSERT_TRUE(bit_identical(fast_read(dir, text), reference_read(text)))
+        << "round " << round << "\n"
+        << text;
   }
 }
