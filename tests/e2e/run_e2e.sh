@@ -70,7 +70,16 @@ no_charts "unreadable input"
 mkdir out
 expect "example table" 0 "" -- "$bin" "$table" 10 "$font" out/
 seven_charts "example table" out/
+cp -r out reference
 expect "forgiving bin count" 0 "" -- "$bin" "$table" " 7x" "$font" out/b_
+rm -rf out/*
+# A pipe has no size to plan for: the same charts must come out.
+expect "table from a pipe" 0 "" -- "$bin" <(cat "$table") 10 "$font" out/
+seven_charts "table from a pipe" out/
+checks=$((checks + 1))
+for n in dSOC CH4 N2O NO N2 NH3 N_leaching; do
+  cmp -s "out/$n.jpg" "reference/$n.jpg" || { failures=$((failures + 1)); echo "FAIL: pipe chart $n differs"; break; }
+done
 rm -rf out/*
 
 expect "missing font" 0 "(draw_text\(\) error: [^"$'\n'"]*"$'\n'")+" \
