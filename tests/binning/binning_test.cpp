@@ -129,27 +129,6 @@ TEST(Binning, EdgesThatStopMovingPartWayEndSoundly) {
   EXPECT_EQ(bins[20].count, 51);
 }
 
-TEST(Binning, CountsAddUpOverRandomSeries) {
-  std::mt19937_64 rng(11);
-  for (int round = 0; round < 300; ++round) {
-    Values values(1 + rng() % 300);
-    const double scale = std::ldexp(1.0, static_cast<int>(rng() % 200) - 100);
-    const double offset = (rng() % 3 == 0) ? 1e15 * scale : 0.0;
-    for (double& v : values) v = offset + scale * static_cast<double>(rng() % 1000) - 500 * scale;
-    const int bin_count = 1 + static_cast<int>(rng() % 60);
-    Values sorted = values;
-    std::vector<Bin> bins;
-    bin_values(sorted, bin_count, bins);
-    std::size_t total = 0;
-    for (const Bin& b : bins) total += b.elements.size();
-    if (!bins.empty()) {
-      EXPECT_EQ(total, values.size());
-      EXPECT_GE(bins.back().count, 1);
-      EXPECT_LE(bins.size(), static_cast<std::size_t>(2 * bin_count + 2));
-    }
-  }
-}
-
 TEST(Binning, LeavesOutNonFiniteValuesAndSaysSo) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -22,13 +22,3 @@ TEST(AxisScale, DividesTheRange) {
     EXPECT_EQ(axis_max, c.axis_max) << c.low << ".." << c.high;
   }
 }
-
-TEST(AxisScale, CountAxesTakeFewMajorCounts) {
-  for (int top = 0; top <= 200000; ++top) {
-    double major, minor, axis_min, axis_max;
-    HistogramJob::axis_scale(0, top, major, minor, axis_min, axis_max);
-    EXPECT_TRUE(major == 4 || major == 5 || major == 6 || major == 7 || major == 7.2) << top;
-    ASSERT_LE(axis_min, 0);
-    ASSERT_GE(axis_max, top);
-  }
-}

@@ -2,57 +2,10 @@
 # Whatever the table holds, histchart ends in bounded time, never crashes, never reports a
 # failure as success and never leaves a truncated chart under a final name.
 #   hostile.sh HISTCHART FONT
-set -u
 bin=$(realpath "$1") font=$2
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0 checks=0 failed_runs=0
+source "$(dirname "$0")/lib.sh"
 header=$'h1\nh2\nh3\n'
 
-fail() {
-  failures=$((failures + 1))
-  echo "FAIL: $*"
-}
-
-# Every .jpg under out/ must be a whole JPEG (start and end markers), and no temporary file
-# may be left behind.
-whole_charts() {
-  local f
-  for f in out/* ; do
-    [ -e "$f" ] || continue
-    case "$f" in
-      *.jpg)
-        [ "$(head -c 2 "$f" | od -An -tx1 | tr -d ' ')" = "ffd8" ] &&
-          [ "$(tail -c 2 "$f" | od -An -tx1 | tr -d ' ')" = "ffd9" ] || fail "$1: truncated chart $f"
-        ;;
-      *) fail "$1: stray file $f" ;;
-    esac
-  done
-}
-
-# run NAME STATUS STDERR_REGEX CHARTS -- ARGS: bounded time, the status, the whole of standard
-# error, and the number of charts written.
-run() {
-  local name=$1 want_status=$2 want_err=$3 want_charts=$4 status err charts before=$failures
-  shift 5
-  rm -rf out && mkdir out
-  timeout 120 "$@" >stdout 2>stderr
-  status=$?
-  err=$(cat stderr; printf x)
-  err=${err%x}
-  checks=$((checks + 1))
-  [ "$status" -eq 124 ] && fail "$name: no end within 120 s"
-  [ "$status" -ge 125 ] && [ "$status" -ne 124 ] && fail "$name: killed or crashed, status $status"
-  [ "$status" -ne "$want_status" ] && fail "$name: status $status, want $want_status"
-  [[ $err =~ ^${want_err}$ ]] || fail "$name: stderr: $(head -c 400 stderr)"
-  [ -s stdout ] && fail "$name: wrote to standard output"
-  charts=$(find out -name '*.jpg' | wc -l)
-  [ "$charts" -eq "$want_charts" ] || fail "$name: $charts charts, want $want_charts"
-  whole_charts "$name"
-  [ "$failures" -gt "$before" ] && failed_runs=$((failed_runs + 1))
-  return 0
-}
 chart() { run "$1" 0 "${3:-}" 7 -- "$bin" "$2" "${4:-10}" "$font" out/; }
 left_out() { printf "histchart: left out values of '%s': %s are not finite numbers\n" "$1" "$2"; }
 
@@ -90,5 +43,4 @@ run "a missing output directory" 3 "(histchart: cannot write chart 'out/none/[A-
 run "a file size limit" 3 "(histchart: cannot write chart 'out/[A-Za-z_0-9]+\.jpg': File too large"$'\n'"){7}" 0 \
   -- bash -c 'ulimit -f 8; exec "$0" "$@"' "$bin" skewed.txt 10 "$font" out/
 
-echo "$((checks - failed_runs)) passed, $failed_runs failed"
-[ "$failures" -eq 0 ]
+finish

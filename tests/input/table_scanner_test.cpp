@@ -85,30 +85,6 @@ TEST(TableScanner, KeepsTheHeaderLines) {
   EXPECT_EQ(scanner.headers()[2], "third line");
 }
 
-TEST(TableScanner, ChunksCutBetweenWordsReadLikeTheWholeTable) {
-  std::mt19937 rng(7);
-  std::string text = "a b\nc\n\nd\n";
-  const char* pieces[] = {" ", "\t", "\n", "\r\n", "1.5", "-2e3", "x", "  ", "7", "\n\n"};
-  for (int i = 0; i < 4000; ++i) text += pieces[rng() % 10];
-  const Columns whole = scan_whole(text);
-  ASSERT_GT(whole[0].size(), 10u);
-  for (std::size_t chunk : {1, 2, 3, 7, 64}) {
-    SeriesTable table;
-    TableScanner scanner(table);
-    std::string_view rest = text;
-    while (!rest.empty()) {
-      // Each chunk ends in white space (or the table), as the file reader cuts them.
-      std::size_t cut = rest.find_first_of(" \t\n\r\v\f", std::min(chunk, rest.size()) - 1);
-      cut = cut == std::string_view::npos ? rest.size() : cut + 1;
-      scanner.scan(rest.substr(0, cut));
-      rest.remove_prefix(cut);
-    }
-    Columns columns;
-    for (const Series& s : table) columns.emplace_back(s.values.begin(), s.values.end());
-    EXPECT_EQ(columns, whole) << "chunk " << chunk;
-  }
-}
-
 TEST(ParseValue, IsBitIdenticalToAtof) {
   std::vector<std::string> words = {"0",
                                     "-0",
