@@ -1,1 +1,0 @@
-#include "binning/bin.h"
