@@ -20,6 +20,12 @@ constexpr std::array<Variable, SeriesTable::kSize> kVariables{{
     {"N_leaching", "N_leaching ( kg N/ha per year )"},
 }};
 
+void check_position(int position) {
+  if (position < 0 || position >= SeriesTable::kSize) {
+    throw std::out_of_range("series position out of range");
+  }
+}
+
 }  // namespace
 
 SeriesTable::SeriesTable() {
@@ -30,10 +36,11 @@ SeriesTable::SeriesTable() {
 std::string_view SeriesTable::short_name(int index) { return kVariables.at(index).short_name; }
 
 Series& SeriesTable::at(int position) {
-  if (position < 0 || position >= kSize) throw std::out_of_range("series position out of range");
+  check_position(position);
   return entries_[position];
 }
 
 const Series& SeriesTable::at(int position) const {
-  return const_cast<SeriesTable*>(this)->at(position);
+  check_position(position);
+  return entries_[position];
 }
