@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include <fcntl.h>
@@ -39,8 +40,14 @@ bool InputFile::read(SeriesTable& series) {
     // A record takes at least 16 bytes (eight fields and their separators), which bounds the
     // rows. Reserving that much costs address space only, and spares the arrays every regrowth
     // and copy while they fill.
+    // Where the system will not lend that much address space (a ulimit -v, strict
+    // overcommit), the reservations are given back and the arrays grow as they fill.
     const auto rows = static_cast<std::size_t>(info.st_size) / 16 + 1;
-    for (int i = 0; i < series.size(); ++i) series.at(i).values.reserve(rows);
+    try {
+      for (int i = 0; i < series.size(); ++i) series.at(i).values.reserve(rows);
+    } catch (const std::bad_alloc&) {
+      for (int i = 0; i < series.size(); ++i) series.at(i).values.shrink_to_fit();
+    }
   }
 
   TableScanner scanner(series);
