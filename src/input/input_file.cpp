@@ -38,15 +38,14 @@ bool InputFile::read(SeriesTable& series) {
   struct stat info {};
   if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)) {
     // A record takes at least 16 bytes (eight fields and their separators), which bounds the
-    // rows. Reserving that much costs address space only, and spares the arrays every regrowth
-    // and copy while they fill.
-    // Where the system will not lend that much address space (a ulimit -v, strict
+    // rows. Reserving that much costs address space only and spares the arrays every regrowth
+    // and copy. Where the system will not lend that much address space (ulimit -v, strict
     // overcommit), the reservations are given back and the arrays grow as they fill.
     const auto rows = static_cast<std::size_t>(info.st_size) / 16 + 1;
     try {
-      for (int i = 0; i < series.size(); ++i) series.at(i).values.reserve(rows);
+      for (Series& s : series) s.values.reserve(rows);
     } catch (const std::bad_alloc&) {
-      for (int i = 0; i < series.size(); ++i) series.at(i).values.shrink_to_fit();
+      for (Series& s : series) s.values.shrink_to_fit();
     }
   }
 
