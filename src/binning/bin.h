@@ -1,17 +1,16 @@
-// One histogram bin: how many values fell into it, where its edges lie and which values they were.
+// One histogram bin: how many values fell into it and where its edges lie.
 //
 // A bin holds the values v with left <= v < right, except that the values equal to the
-// series' maximum join whichever bin is open when the walk reaches them. `count` is fixed when
-// the bin is made; it is not derived from `elements`.
+// series' maximum join the bin of the largest value below the maximum, whatever its edges.
 #pragma once
 
-#include "binning/values.h"
+#include <cstdint>
 
 struct Bin {
-  Bin(int count, double left, double right) : count(count), left(left), right(right) {}
+  Bin(std::int64_t count, double left, double right) : count(count), left(left), right(right) {}
 
-  int count;
+  // 64 bits: a table too large for memory can put more than 2^31 values into one bin.
+  std::int64_t count;
   double left;
   double right;
-  Values elements;  // ascending
 };

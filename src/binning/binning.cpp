@@ -1,72 +1,75 @@
 #include "binning/binning.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
-#include "binning/sort_values.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
 
-std::size_t remove_non_finite(Values& values) {
-  const auto kept =
-      std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); });
-  const auto removed = static_cast<std::size_t>(values.end() - kept);
-  values.erase(kept, values.end());
-  return removed;
+BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range.finite) {
+  if (range.finite == 0) {
+    // No value compares with NaN, so nothing is counted.
+    min_ = max_ = std::numeric_limits<double>::quiet_NaN();
+    scale_ = last_ = 0;
+    return;
+  }
+  min_ = range.min;
+  max_ = range.max;
+  const double width = (max_ - min_) / static_cast<double>(bin_count);
+  // The edges are accumulated, not recomputed as min + i * width: the rounding of each sum
+  // decides where a value lands, and the bins must come out the same on every run and every
+  // machine. Only edges up to the first at or beyond the maximum can ever be reached.
+  edges_.push_back(min_);
+  for (double left = min_; left < max_;) {
+    double right = left + width;
+    // Once the width is lost in rounding against the size of the edge (1e16 + 0.2 == 1e16),
+    // the next bin would have no width and no value could ever pass it. The only sound way on
+    // is the rest of the range: that bin reaches to the maximum. Each edge that moves advances
+    // by at least half the width, so there are at most about 2 x bin_count + 1 edges.
+    if (right == left) right = max_;
+    edges_.push_back(right);
+    left = right;
+  }
+  counts_.assign(std::max<std::size_t>(edges_.size(), 2) - 1, 0);
+  scale_ = static_cast<double>(bin_count) / (max_ - min_);
+  last_ = static_cast<double>(counts_.size() - 1);
 }
 
-void bin_values(Values& values, int bin_count, std::vector<Bin>& bins) {
-  if (values.empty()) return;
-  sort_values(values.data(), values.size());
-  const double min = values.front();
-  const double max = values.back();
-  const double width = (max - min) / static_cast<double>(bin_count);
+std::size_t BinCounter::search(double v) const {
+  return static_cast<std::size_t>(std::upper_bound(edges_.begin(), edges_.end(), v) -
+                                  edges_.begin()) -
+         1;
+}
 
-  // Once the width is lost in rounding against the size of the edge (1e16 + 0.2 == 1e16), the
-  // next bin would have no width and the walk could never pass the value in front of it. The
-  // only sound way on is the rest of the range: that bin reaches to the maximum and takes every
-  // remaining value. A walk that ends on its own never gets here, so its bins stay as they are.
-  auto next_edge = [&](double left) {
-    const double right = left + width;
-    return right == left && left < max ? max : right;
-  };
+bool BinCounter::complete() const {
+  std::uint64_t counted = at_max_;
+  for (std::uint64_t c : counts_) counted += c;
+  return counted == expected_;
+}
 
-  double left = min;
-  double right = next_edge(left);
-  // The open bin's values are the sorted values from `first` up to the cursor.
-  std::size_t first = 0;
-  auto close = [&](std::size_t end) {
-    Bin& bin = bins.emplace_back(static_cast<int>(end - first), left, right);
-    bin.elements.assign(values.begin() + first, values.begin() + end);
-    first = end;
-  };
-
-  const std::size_t n = values.size();
-  for (std::size_t i = 0; i < n;) {
-    const double v = values[i];
-    // The edges are accumulated, not recomputed as min + i * width: the rounding of each sum
-    // decides where a value lands, and the charts are expected to match that walk exactly.
-    // Values equal to the maximum join the open bin wherever its right edge lies, so the
-    // maximum never opens a bin of its own.
-    if ((left <= v && v < right) || v >= max) {
-      ++i;
-    } else {
-      close(i);
-      left = right;
-      right = next_edge(left);
-    }
+std::vector<Bin> BinCounter::bins() const {
+  std::vector<Bin> bins;
+  std::size_t n = counts_.size();
+  while (n > 0 && counts_[n - 1] == 0) --n;
+  if (edges_.size() < 2 || n == 0) return bins;
+  bins.reserve(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const std::uint64_t count = counts_[k] + (k + 1 == n ? at_max_ : 0);
+    bins.emplace_back(static_cast<std::int64_t>(count), edges_[k], edges_[k + 1]);
   }
-  if (left < max) close(n);
+  return bins;
 }
 
 void HistogramJob::make_bins() {
+  std::vector<BinCounter> counters;
   for (Series& s : series) {
-    const std::size_t removed = remove_non_finite(s.values);
-    if (removed > 0) {
+    if (s.range.non_finite > 0) {
       print_line(diagnostic("left out values of", SeriesTable::short_name(s.index),
-                            std::to_string(removed) + " are not finite numbers"));
+                            std::to_string(s.range.non_finite) + " are not finite numbers"));
     }
-    bin_values(s.values, bin_count, s.bins);
+    BinCounter& counter = counters.emplace_back(s.range, bin_count);
+    for (double v : s.values) counter.add(v);
   }
+  if (unheld) count_unheld(*unheld, input_file, counters);
+  for (Series& s : series) s.bins = counters[s.index].bins();
 }

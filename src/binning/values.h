@@ -8,8 +8,10 @@
 // actually written become resident. Small arrays use the ordinary heap.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <new>
+#include <thread>
 #include <vector>
 
 namespace big_memory {
@@ -22,6 +24,31 @@ void* allocate(std::size_t bytes);  // throws std::bad_alloc
 void deallocate(void* p, std::size_t bytes) noexcept;
 
 }  // namespace big_memory
+
+// Faults in the pages of fixed-capacity arrays a few MiB ahead of the writer that fills them,
+// on a thread of its own: the kernel then clears fresh pages on another core while this one
+// parses. It only asks the kernel to map the pages (MADV_POPULATE_WRITE) and never reads or
+// writes the arrays; where the kernel cannot, it does nothing.
+class FaultAhead {
+ public:
+  // REQUIRES: each array has room for `capacity` elements that stays put while this lives.
+  FaultAhead(std::vector<double*> arrays, std::size_t capacity);
+  ~FaultAhead();
+  FaultAhead(const FaultAhead&) = delete;
+  FaultAhead& operator=(const FaultAhead&) = delete;
+
+  // The writer has filled the first `elements` of every array.
+  void advance(std::size_t elements);
+
+ private:
+  void run();
+
+  std::vector<double*> arrays_;
+  std::size_t capacity_;
+  std::atomic<std::size_t> written_{0};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
 
 template <class T>
 struct BigAllocator {

@@ -1,5 +1,6 @@
 #include "chart/chart_layout.h"
 
+#include <cstdint>
 #include <sstream>
 
 #include "driver/histogram_job.h"
@@ -47,24 +48,25 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
 
   const auto n = static_cast<int>(bins.size());
   shapes.reserve(4 * bins.size() + 100);  // bars, edge labels, two ticks a bin, and the axes
-  const double w = kPlotWidth / n;  // bars take their place by index, not by edge values
+  const double w = kPlotWidth / n;        // bars take their place by index, not by edge values
   const double gap = w < 10.0 ? 0.0 : 3.0;
-  int m = 0;
+  std::int64_t m = 0;
   for (const Bin& b : bins) {
     if (b.count > m) m = b.count;
   }
-  const int top = m + m / 4;
+  const std::int64_t top = m + m / 4;
   double major = 0;
   double minor = 0;
   double axis_min = 0;
   double axis_max = 0;
-  HistogramJob::axis_scale(0.0, top, major, minor, axis_min, axis_max);
+  HistogramJob::axis_scale(0.0, static_cast<double>(top), major, minor, axis_min, axis_max);
   // Bars and count labels scale by the count range itself, not by the rounded axis range.
-  const double range = top - 0.0;
+  const double range = static_cast<double>(top) - 0.0;
 
   for (int i = 0; i < n; ++i) {
     const double x1 = kLeft + i * w + gap;
-    const double y1 = kBaseline - (bins[i].count - axis_min) * kPlotHeight / range;
+    const double y1 =
+        kBaseline - (static_cast<double>(bins[i].count) - axis_min) * kPlotHeight / range;
     shapes.push_back(
         shape(Kind::filled_rectangle, Colour::blue, x1, y1, x1 + w - 2 * gap, kBaseline));
   }
@@ -97,7 +99,7 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
     shapes.push_back(line(kRight - tick, y, kRight, y));
   }
   for (int j = 0; j < major + 1.0; ++j) {
-    std::string label = std::to_string(static_cast<int>(0.0 + range / major * j));
+    std::string label = std::to_string(static_cast<std::int64_t>(0.0 + range / major * j));
     const double y = kBaseline - (kPlotHeight / major) * j;
     const double x = kLeft - 7 * (length(label) + 1);
     shapes.push_back(text(std::move(label), 10, x, y + 8.0, 0.0));

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "chart/chart_layout.h"
 #include "driver/histogram_job.h"
@@ -22,16 +24,28 @@ void HistogramJob::draw_text(gdImagePtr image, const char* text, int size, int x
                              double angle) {
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
-  if (const char* error =
-          gdImageStringFT(nullptr, box.data(), 0, font_filename.c_str(), size, angle, 0, 0, text)) {
-    std::fprintf(stderr, "draw_text() error: %s\n", error);
+  auto measure = [&]() -> std::optional<std::string> {
+    const char* error =
+        gdImageStringFT(nullptr, box.data(), 0, font_filename.c_str(), size, angle, 0, 0, text);
+    if (!error) return std::nullopt;
+    return error;
+  };
+  std::optional<std::string> unkept;
+  const std::optional<std::string>* error = &unkept;
+  if (const auto key = text_measure_key(text, size, angle)) {
+    auto known = text_measures.find(*key);
+    if (known == text_measures.end()) known = text_measures.emplace(*key, measure()).first;
+    error = &known->second;
+  } else {
+    unkept = measure();
   }
+  if (*error) std::fprintf(stderr, "draw_text() error: %s\n", (*error)->c_str());
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of
   // labels would otherwise run out of palette entries.
   const int black = gdImageColorResolve(image, 0, 0, 0);
-  if (const char* error = gdImageStringFT(image, box.data(), black, font_filename.c_str(), size,
-                                          angle, x, y, text)) {
-    std::fprintf(stderr, "draw_text() error: %s\n", error);
+  if (const char* failure = gdImageStringFT(image, box.data(), black, font_filename.c_str(), size,
+                                            angle, x, y, text)) {
+    std::fprintf(stderr, "draw_text() error: %s\n", failure);
   }
 }
 

@@ -3,15 +3,18 @@
 //
 // The phases are defined in the modules that own them: read_data in input/, make_bins in
 // binning/, draw_histograms, draw_text and axis_scale in chart/. run() calls them once each in
-// that order. The one raised error is a message text (a std::string) from read_data when the
-// input table cannot be opened or read; everything else that can fail is reported on standard
-// error as it happens and counted in `unwritten_charts`.
+// that order. The one raised error is a message text (a std::string) from read_data or
+// make_bins when the input table cannot be opened or read (or does not fit, or changed
+// between two readings); everything else that can fail is reported on standard error as it
+// happens and counted in `unwritten_charts`.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "chart/text_measures.h"
 #include "driver/series.h"
+#include "input/input_file.h"
 
 struct gdImageStruct;
 
@@ -40,5 +43,9 @@ class HistogramJob {
   std::string font_filename;
   int bin_count;
   std::vector<std::string> output_names;
-  int unwritten_charts = 0;  // charts that could not be written in full
+  // What the run may hold in memory; a table whose values would not fit is read twice.
+  std::size_t memory_limit = kNoMemoryLimit;
+  std::optional<UnheldRecords> unheld;  // records read_data measured but could not hold
+  int unwritten_charts = 0;             // charts that could not be written in full
+  TextMeasures text_measures;           // kept by draw_text for the run
 };

@@ -1,5 +1,6 @@
 // Entry point: checks the command line, runs one job, turns its outcome into an exit status.
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <new>
 #include <string>
@@ -7,11 +8,12 @@
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
+#include "input/memory_limit.h"
 
 namespace {
 // Exit statuses, documented in the README.
-constexpr int kUsage = 1;      // wrong argument count or a refused bin count
-constexpr int kBadInput = 2;   // the input table cannot be opened or read, or does not fit
+constexpr int kUsage = 1;      // wrong argument count, a refused bin count or memory limit
+constexpr int kBadInput = 2;   // the input table cannot be opened or read, does not fit, or changed
 constexpr int kUnwritten = 3;  // at least one chart could not be written
 }  // namespace
 
@@ -27,12 +29,23 @@ int main(int argc, char** argv) {
                           "expected a whole number from 1 to " + std::to_string(kMaxBinCount)));
     return kUsage;
   }
+  std::size_t memory_limit = available_memory();
+  if (const char* given = std::getenv("HISTCHART_MEMORY")) {
+    const auto size = parse_memory_size(given);
+    if (!size) {
+      print_line(diagnostic("bad memory limit", given,
+                            "expected a number of bytes, with an optional K, M or G suffix"));
+      return kUsage;
+    }
+    memory_limit = *size;
+  }
   // A file size limit must show up as a failed write that we report, not kill the process
   // half-way through a chart.
   std::signal(SIGXFSZ, SIG_IGN);
 
   try {
     HistogramJob job(argv[1], *bin_count, argv[3], argv[4]);
+    job.memory_limit = memory_limit;
     job.run();
     return job.unwritten_charts > 0 ? kUnwritten : 0;
   } catch (const std::string& message) {

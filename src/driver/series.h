@@ -1,7 +1,8 @@
 // The seven result variables a run charts, in their fixed order.
 //
-// Each Series carries one variable through the run: the reader appends its values, the binning
-// sorts them and appends its bins, the chart pass draws them. The position of a series in the
+// Each Series carries one variable through the run: the reader appends its values (as many as
+// the run may hold) and measures their range, the binning counts them into its bins, the chart
+// pass draws them. The position of a series in the
 // table is its index, which also selects its input column and its output file name.
 #pragma once
 
@@ -11,12 +12,14 @@
 #include <string_view>
 #include <vector>
 
-#include "binning/bin.h"
+#include "binning/binning.h"
+#include "binning/values.h"
 
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
 
   Values values;
+  ValueRange range;  // of every value read, held or not
   std::vector<Bin> bins;
   std::string title;
   int index;

@@ -1,0 +1,114 @@
+#!/usr/bin/env bash
+# The program as a user runs it: exit statuses, the lines on standard error and the charts
+# written or not, for the example table and for hostile tables and conditions. Every run must
+# end in bounded time, never crash, never report a failure as success and never leave anything
+# but whole charts under final names.
+#   e2e.sh HISTCHART EXAMPLE_TABLE FONT
+set -u
+bin=$(realpath "$1") table=$(realpath "$2") font=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+failures=0
+fail() { failures=$((failures + 1)) && echo "FAIL: $*"; }
+
+# whole_charts NAME: out/ holds nothing but whole JPEGs (start and end markers) under final names.
+whole_charts() {
+  local f
+  find out -type f ! -name '*.jpg' | grep -q . && fail "$1: stray files $(ls out | tr '\n' ' ')"
+  for f in out/*.jpg; do
+    [ ! -e "$f" ] || [ "$(head -c 2 "$f" | od -An -tx1)$(tail -c 2 "$f" | od -An -tx1)" = " ff d8 ff d9" ] ||
+      fail "$1: truncated chart $f"
+  done
+}
+
+# check NAME STATUS STDERR_REGEX CHARTS COMMAND...: in a fresh out/, COMMAND ends within two
+# minutes with STATUS, its whole standard error matches the regular expression, nothing goes
+# to standard output, and exactly CHARTS whole charts are written.
+check() {
+  local name=$1 want_status=$2 want_err=$3 want_charts=$4 status
+  shift 4
+  rm -rf out && mkdir out
+  timeout 120 "$@" >stdout 2>stderr
+  status=$?
+  [ "$status" -eq "$want_status" ] || fail "$name: status $status, want $want_status"
+  [[ "$(cat stderr; printf x)" =~ ^${want_err}x$ ]] || fail "$name: stderr: $(head -c 300 stderr)"
+  [ -s stdout ] && fail "$name: wrote to standard output"
+  [ "$(ls out | wc -l)" -eq "$want_charts" ] || fail "$name: not $want_charts charts"
+  whole_charts "$name"
+}
+
+# same_charts NAME DIR: the charts in out/ are byte for byte those in DIR.
+same_charts() {
+  for f in "$2"/*.jpg; do cmp -s "$f" "out/${f##*/}" || fail "$1: ${f##*/} differs"; done
+}
+
+nl=$'\n'
+check "no arguments" 1 "$bin input_file bin_count font_filename$nl" 0 "$bin"
+check "five arguments" 1 "$bin input_file bin_count font_filename$nl" 0 "$bin" "$table" 10 "$font" out/ x
+for count in 0 10001; do
+  check "bin count $count" 1 "histchart: bad bin count '$count': expected a whole number from 1 to 10000$nl" 0 \
+    "$bin" "$table" "$count" "$font" out/
+done
+check "malformed HISTCHART_MEMORY" 1 "histchart: bad memory limit '12x': expected a number of bytes, with an optional K, M or G suffix$nl" 0 \
+  env HISTCHART_MEMORY=12x "$bin" "$table" 10 "$font" out/
+check "missing table" 2 "Unable to open file: no/table.txt$nl" 0 "$bin" no/table.txt 10 "$font" out/
+mkdir adir
+check "a directory as table" 2 "histchart: cannot read input table 'adir': Is a directory$nl" 0 "$bin" adir 10 "$font" out/
+
+# The example table gives the same charts however it arrives and however much may be held.
+check "example table" 0 "" 7 "$bin" "$table" 10 "$font" out/
+cp -r out example
+check "from a pipe" 0 "" 7 "$bin" <(cat "$table") 10 "$font" out/
+same_charts "from a pipe" example
+for limit in 0 $((32 * 1048576 + 56 * 150)); do
+  check "HISTCHART_MEMORY=$limit" 0 "" 7 env HISTCHART_MEMORY=$limit "$bin" "$table" 10 "$font" out/
+  same_charts "HISTCHART_MEMORY=$limit" example
+done
+check "a pipe beyond the limit" 2 "histchart: out of memory reading '/dev/fd/[0-9]+': the table does not fit in memory$nl" 0 \
+  env HISTCHART_MEMORY=32M "$bin" <(cat "$table") 10 "$font" out/
+# Under an address-space limit of what the program maps holding nothing (measured while it
+# waits on a FIFO) plus 48 MiB, with values of 22 MB; AddressSanitizer needs terabytes of it.
+if ! ldd "$bin" | grep -q libasan; then
+  mkfifo fifo
+  HISTCHART_MEMORY=0 "$bin" fifo 10 "$font" out/ &
+  exec 3>fifo
+  sleep 0.5
+  mapped=$(awk '/^VmSize/ { print $2 }' "/proc/$!/status")
+  exec 3>&-
+  wait
+  awk 'BEGIN { print "h\nh\nh"; for (i = 0; i < 400000; i++) print i, i % 977 - 400, i / 7, i % 13, 1, 2, 3, i % 101 }' >wide.txt
+  check "no address-space limit" 0 "" 7 "$bin" wide.txt 10 "$font" out/
+  mv out wide
+  check "ulimit -v" 0 "" 7 bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10 "$font" out/
+  same_charts "ulimit -v" wide
+fi
+check "forgiving bin count, a name prefix, umask 027" 0 "" 7 bash -c 'umask 027; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
+[ "$(stat -c %a out/run7_N_leaching.jpg)" = 640 ] || fail "prefix and umask: no out/run7_N_leaching.jpg of mode 640"
+# One bin: the title, "Count" and six count labels a chart, each measured and drawn.
+check "missing font" 0 "(draw_text\(\) error: [^$nl]*$nl){112}" 7 "$bin" "$table" 1 no/font.ttf out/
+check "a missing output directory" 3 "(histchart: cannot write chart 'out/no/[A-Za-z_0-9]+\.jpg': No such file or directory$nl){7}" 0 \
+  "$bin" "$table" 10 "$font" out/no/
+check "a file size limit" 3 "(histchart: cannot write chart 'out/[A-Za-z_0-9]+\.jpg': File too large$nl){7}" 0 \
+  bash -c 'ulimit -f 8; exec "$0" "$@"' "$bin" "$table" 10 "$font" out/
+
+# Hostile tables, as NAME and the rows after three header lines.
+hostile=(
+  "empty" "" "binary garbage" "$(head -c 200000 /dev/urandom | tr -d '\0')"
+  "NUL bytes in fields" "$(printf '1 2\0019 3 4\0015 6 7 8\n2 1\001 2 3 4 5 6 7')"
+  "an infinite range" $'1 1e308 1 1 1 1 1 1\n2 -1e308 2 2 2 2 2 2'
+  "edges that stop moving" $'1 1e16 1 1 1 1 1 1\n2 10000000000000002 2 2 2 2 2 2'
+  "a row of 10000 fields" "$(seq 1 10000 | tr '\n' ' ')"
+  "a 20 MB word" "$(head -c 20000000 /dev/zero | tr '\0' '7')"
+  "a 20 MB line" "$(yes '1.5 -2 3e2' | head -c 20000000 | tr '\n' ' ')"
+)
+for ((i = 0; i < ${#hostile[@]}; i += 2)); do
+  printf 'h1\nh2\nh3\n%s\n' "${hostile[i + 1]}" >hostile.txt
+  check "${hostile[i]}" 0 "(histchart: left out [^$nl]*$nl)*" 7 "$bin" hostile.txt 10 "$font" out/
+done
+printf 'h\nh\nh\n1 nan inf -inf 1e999 -1e999 0x1p3 1e-400\n2 1 1 1 1 1 1 1\n3 2 2 2 2 2 2 2\n' >odd.txt
+check "values that are not finite" 0 "$(printf "histchart: left out values of '%s': 1 are not finite numbers\n" dSOC CH4 N2O NO N2)$nl" 7 \
+  "$bin" odd.txt 10 "$font" out/
+for count in 1 33 10000; do check "$count bins" 0 "" 7 "$bin" "$table" "$count" "$font" out/; done
+
+[ "$failures" -eq 0 ] && echo "end to end: all passed"
