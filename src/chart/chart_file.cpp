@@ -1,10 +1,13 @@
 #include "chart/chart_file.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +15,53 @@
 #include "chart/chart_render.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
+
+namespace {
+
+// The temporary file of the chart in progress, for the interrupt handler. It is set and
+// cleared only while the interrupt signals are blocked, so the handler never sees a file that
+// exists without its name, nor a name whose file has been renamed into place.
+std::atomic<const char*> temp_file_in_progress{nullptr};
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+void on_interrupt(int signal) {
+  if (const char* name = temp_file_in_progress.load()) ::unlink(name);
+  // Ending by the signal itself lets the caller see an interrupted run as interrupted
+  // (status 128 + the signal): it is delivered with the default action once we return.
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+class InterruptsBlocked {
+ public:
+  InterruptsBlocked() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kInterrupts) sigaddset(&set, s);
+    sigprocmask(SIG_BLOCK, &set, &old_);
+  }
+  ~InterruptsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+  InterruptsBlocked(const InterruptsBlocked&) = delete;
+  InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+}  // namespace
+
+void remove_temp_file_on_interrupt() {
+  static_assert(std::atomic<const char*>::is_always_lock_free);
+  for (int s : kInterrupts) {
+    struct sigaction action {};
+    // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    if (sigaction(s, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
+    action = {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(s, &action, nullptr);
+  }
+}
 
 ChartFile::ChartFile(std::string final_name) : final_name_(std::move(final_name)) {}
 
@@ -21,12 +71,14 @@ bool ChartFile::open() {
   std::vector<char> name(final_name_.begin(), final_name_.end());
   for (char c : std::string_view(".XXXXXX")) name.push_back(c);
   name.push_back('\0');
+  InterruptsBlocked blocked;
   const int fd = ::mkstemp(name.data());
   if (fd < 0) {
     error_ = std::strerror(errno);
     return false;
   }
   temp_name_ = name.data();
+  temp_file_in_progress = temp_name_.c_str();
   // mkstemp makes the file private; a chart gets the permissions any new file would get.
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -50,11 +102,14 @@ bool ChartFile::commit() {
   stream_ = nullptr;
   if (failure != 0) {
     error_ = std::strerror(failure);
-  } else if (std::rename(temp_name_.c_str(), final_name_.c_str()) != 0) {
-    error_ = std::strerror(errno);
   } else {
-    temp_name_.clear();
-    return true;
+    InterruptsBlocked blocked;
+    if (std::rename(temp_name_.c_str(), final_name_.c_str()) == 0) {
+      temp_file_in_progress = nullptr;
+      temp_name_.clear();
+      return true;
+    }
+    error_ = std::strerror(errno);
   }
   discard();
   return false;
@@ -63,7 +118,9 @@ bool ChartFile::commit() {
 void ChartFile::discard() {
   if (stream_) std::fclose(stream_);
   stream_ = nullptr;
+  InterruptsBlocked blocked;
   if (!temp_name_.empty()) ::unlink(temp_name_.c_str());
+  temp_file_in_progress = nullptr;
   temp_name_.clear();
 }
 

@@ -3,11 +3,17 @@
 // The JPEG goes to a temporary file beside the final one (same directory, so the rename is
 // atomic); commit() checks the stream, closes it and renames the file into place. A chart that
 // is not committed leaves nothing behind: neither a truncated file under the final name nor
-// the temporary one.
+// the temporary one, also when the run is interrupted (SIGINT, SIGTERM, SIGHUP) once
+// remove_temp_file_on_interrupt() is in force. A killed run (SIGKILL) can leave the temporary
+// file, named after the chart with a ".XXXXXX" suffix; it is never a chart.
 #pragma once
 
 #include <cstdio>
 #include <string>
+
+// Installs handlers that remove the temporary file of the chart in progress and then end the
+// process by the same signal. Signals that are ignored when the program starts stay ignored.
+void remove_temp_file_on_interrupt();
 
 class ChartFile {
  public:

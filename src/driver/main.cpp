@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "chart/chart_file.h"
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
   // A file size limit must show up as a failed write that we report, not kill the process
   // half-way through a chart.
   std::signal(SIGXFSZ, SIG_IGN);
+  remove_temp_file_on_interrupt();
 
   try {
     HistogramJob job(argv[1], *bin_count, argv[3], argv[4]);

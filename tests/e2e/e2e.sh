@@ -111,4 +111,29 @@ check "values that are not finite" 0 "$(printf "histchart: left out values of '%
   "$bin" odd.txt 10 "$font" out/
 for count in 1 33 10000; do check "$count bins" 0 "" 7 "$bin" "$table" "$count" "$font" out/; done
 
+# Interrupted while writing its second chart (of 10001 labels, which takes a while): the first
+# chart stays, the second leaves nothing, and the run ends by the signal.
+printf 'h\nh\nh\n1 0 0 0 0 0 0 0\n2 1 1 1 1 1 1 1\n3 .999 .999 .999 .999 .999 .999 .999\n' >long.txt
+for sig in TERM INT; do
+  rm -rf out && mkdir out
+  set -m # a job of its own: a script's background command would ignore SIGINT
+  "$bin" long.txt 10000 "$font" out/ &
+  set +m
+  for ((t = 0; t < 1200; t++)); do
+    [ -e out/dSOC.jpg ] && compgen -G 'out/CH4.jpg.*' >/dev/null && break
+    sleep 0.05
+  done
+  kill -s "$sig" $!
+  wait $!
+  status=$?
+  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
+  [ "$(ls out)" = dSOC.jpg ] || fail "SIG$sig: out/ holds $(ls out | tr '\n' ' ')"
+done
+# Two runs writing the same names at once each end with whole charts under every name.
+rm -rf out && mkdir out
+"$bin" "$table" 10 "$font" out/ & "$bin" "$table" 33 "$font" out/ &
+wait -n && wait -n || fail "concurrent runs: one failed"
+[ "$(ls out | wc -l)" -eq 7 ] || fail "concurrent runs: out/ holds $(ls out | tr '\n' ' ')"
+whole_charts "concurrent runs"
+
 [ "$failures" -eq 0 ] && echo "end to end: all passed"
