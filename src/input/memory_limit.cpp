@@ -34,6 +34,36 @@ std::size_t left_under(int resource, const char* usage_field, std::size_t bound)
   return std::min(bound, cap > used ? cap - used : 0);
 }
 
+// The number a cgroup file starts with; nothing for "max" (no limit) or a missing file.
+std::optional<std::size_t> number_in(const std::string& file) {
+  std::size_t value = 0;
+  if (std::ifstream(file) >> value) return value;
+  return std::nullopt;
+}
+
+// What the memory limits of the process's cgroup and of every group above it leave: a batch
+// scheduler or a container sets these, and the kernel kills a process that exceeds them
+// without a word. Both the unified hierarchy (v2) and v1's memory controller are read.
+std::size_t left_in_cgroups(std::size_t bound) {
+  std::ifstream in("/proc/self/cgroup");
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t first = line.find(':'), second = line.find(':', first + 1);
+    if (second == std::string::npos) continue;
+    const std::string controllers = line.substr(first + 1, second - first - 1);
+    const bool v2 = controllers.empty();
+    if (!v2 && controllers != "memory") continue;
+    const std::string root = v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
+    for (std::string path = line.substr(second + 1); !path.empty();
+         path.erase(path == "/" ? 0 : std::max<std::size_t>(path.rfind('/'), 1))) {
+      const std::string dir = root + (path == "/" ? "" : path);
+      const auto limit = number_in(dir + (v2 ? "/memory.max" : "/memory.limit_in_bytes"));
+      const auto used = number_in(dir + (v2 ? "/memory.current" : "/memory.usage_in_bytes"));
+      if (limit && used) bound = std::min(bound, *limit > *used ? *limit - *used : 0);
+    }
+  }
+  return bound;
+}
+
 }  // namespace
 
 std::optional<std::size_t> parse_memory_size(std::string_view text) {
@@ -58,5 +88,6 @@ std::optional<std::size_t> parse_memory_size(std::string_view text) {
 std::size_t available_memory() {
   std::size_t bound = proc_field("/proc/meminfo", "MemAvailable").value_or(kNoMemoryLimit);
   bound = left_under(RLIMIT_AS, "VmSize", bound);
-  return left_under(RLIMIT_DATA, "VmData", bound);
+  bound = left_under(RLIMIT_DATA, "VmData", bound);
+  return left_in_cgroups(bound);
 }

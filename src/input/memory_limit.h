@@ -14,6 +14,7 @@ inline constexpr std::size_t kNoMemoryLimit = SIZE_MAX;
 std::optional<std::size_t> parse_memory_size(std::string_view text);
 
 // The memory this process may still take: the system's MemAvailable, lowered by an
-// address-space or data-size limit (ulimit -v, ulimit -d) less what the process already uses.
+// address-space or data-size limit (ulimit -v, ulimit -d) and by the memory limits of its
+// cgroups, each less what is already used of it.
 // kNoMemoryLimit where none of them can be read.
 std::size_t available_memory();
