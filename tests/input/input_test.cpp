@@ -68,7 +68,7 @@ TEST(TableScanner, ReadsRecordsAsThePlainStreamReadingDoes) {
           "-.\n"
           "1 1e 1E-5 --1 1.2.3 00x1 1,5 -0X10\n1 9007199254740993 0.30000000000000004 4e-320 "
           "1.7976931348623159e308 1e99 0 0\n\n",
-      "h1\r\nh2\r\nh3\r\n1 2 3 4 5 6 7 8\r\n1 3 4 5 6 7 8 9\r\n",
+      "h1\r\nh2\r\nh3\r\n1 2 3 4 5 6 7 8\r\n\r\n1 3 4 5 6 7 8 9\r\n",
       "h1\nh2\nh3\nh4 h4b\n1 2 3 4 5 6 7 8\n",
       "h1\nh2\n1 2 3 4 5 6 7 8\n1 3 4 5 6 7 8 9\n",
       h,
