@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <system_error>
 #include <utility>
 
 #include <sys/mman.h>
@@ -51,9 +52,17 @@ void deallocate(void* p, std::size_t bytes) noexcept {
 }  // namespace big_memory
 
 FaultAhead::FaultAhead(std::vector<double*> arrays, std::size_t capacity)
-    : arrays_(std::move(arrays)), capacity_(capacity), thread_([this] { run(); }) {}
+    : arrays_(std::move(arrays)), capacity_(capacity) {
+  try {
+    thread_ = std::thread([this] { run(); });
+  } catch (const std::system_error&) {
+    // No thread (its stack may not fit under an address-space limit): the writer's own page
+    // faults do the same work.
+  }
+}
 
 FaultAhead::~FaultAhead() {
+  if (!thread_.joinable()) return;
   stop_ = true;
   ++written_;  // any change wakes the thread
   written_.notify_one();
