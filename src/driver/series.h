@@ -2,8 +2,8 @@
 //
 // Each Series carries one variable through the run: the reader appends its values (as many as
 // the run may hold) and measures their range, the binning counts them into its bins, the chart
-// pass draws them. The position of a series in the
-// table is its index, which also selects its input column and its output file name.
+// pass draws them. The position of a series in the table is its index, which also selects its
+// input column and its output file name.
 #pragma once
 
 #include <array>

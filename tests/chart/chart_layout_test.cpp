@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -19,7 +20,7 @@ std::vector<std::string> described(const std::vector<ChartShape>& shapes) {
                   std::array{"bar", "frame", "line", "text"}[static_cast<int>(s.kind)],
                   s.colour == ChartShape::Colour::blue ? "blue" : "black", s.x1, s.y1, s.x2, s.y2,
                   s.size, s.angle, s.text.c_str());
-    lines.push_back(line);
+    lines.emplace_back(line, std::strlen(line) - (s.text.empty() ? 1 : 0));  // no trailing blank
   }
   return lines;
 }
