@@ -11,6 +11,7 @@
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
 #include "driver/histogram_job.h"
+#include "input/gathering.h"
 #include "input/table_scanner.h"
 
 namespace {
@@ -33,16 +34,14 @@ std::string table_text(long rows) {
 
 void BM_ReadTable(benchmark::State& state) {
   const std::string text = table_text(state.range(0));
+  MemoryBudget budget(std::uint64_t{1} << 40);
   for (auto _ : state) {
-    SeriesTable table;
-    TableScanner().scan(text, [&](const TableScanner::Record& r) {
-      for (int i = 0; i < SeriesTable::kSize; ++i) {
-        table[i].values.push_back(r[i]);
-        table[i].range.add(r[i]);
-      }
-      return true;
-    });
-    benchmark::DoNotOptimize(table.at(6).values.data());
+    Holder holder(static_cast<std::size_t>(state.range(0)), budget);
+    Tally tally;
+    TableScanner scanner;
+    MemoryBytes bytes(text, 0, true);
+    gather(bytes, scanner, holder, tally, true);
+    benchmark::DoNotOptimize(holder.release()[6].data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
   state.SetItemsProcessed(state.iterations() * state.range(0));

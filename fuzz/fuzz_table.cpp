@@ -1,26 +1,84 @@
-// From bytes to bins: the table reader over arbitrary bytes (held to the plain reference
-// reading, also when it stops at some record and reads on from there), then
-// the counting with a bin count in the accepted range (held to the reference sort and walk),
-// then the chart layout.
+// From bytes to bins: the table scanner over arbitrary bytes in chunks (held to the plain
+// reference reading, also when it stops at some record and reads on from there), the reader
+// in pieces and in blocks (held to one reading from the start), then the counting with a bin
+// count in the accepted range (held to the reference sort and walk), then the chart layout.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <algorithm>
 #include <string>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "binning/binning.h"
 #include "driver/bin_count.h"
 #include "driver/series.h"
 #include "fuzz_checks.h"
+#include "input/input_file.h"
 #include "input/table_scanner.h"
 #include "reference.h"
 
+namespace {
+
+// The reader over a file in memory, cut into pieces every `step` bytes; or over a pipe, in
+// blocks of `step` bytes.
+void check_reader(const std::string& text, std::size_t step, bool blocks,
+                  const ReferenceTable& expected) {
+  const int fd = blocks ? -1 : ::memfd_create("table", 0);
+  int pipe_ends[2] = {-1, -1};
+  if (blocks) FUZZ_CHECK(::pipe(pipe_ends) == 0);
+  const int write_to = blocks ? pipe_ends[1] : fd;
+  FUZZ_CHECK(::write(write_to, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
+  if (blocks) ::close(pipe_ends[1]);
+  InputFile reader("/proc/self/fd/" + std::to_string(blocks ? pipe_ends[0] : fd));
+  reader.threads = 3;
+  if (blocks) reader.block_size = step;
+  for (std::uint64_t cut = step; !blocks && cut < text.size(); cut += step) reader.cuts.push_back(cut);
+  SeriesTable table;
+  const bool text_only = sniff_compression(text) == Compression::none &&
+                         text.find('\0') == std::string::npos && !text.starts_with("\xff\xfe") &&
+                         !text.starts_with("\xfe\xff");
+  try {
+    reader.read(table);
+    FUZZ_CHECK(text_only);
+    for (int i = 0; i < 7; ++i) {
+      std::vector<double> got;
+      for (const Values& part : table[i].values) got.insert(got.end(), part.begin(), part.end());
+      std::vector<double> want = expected.columns[i];
+      auto bits = [](std::vector<double>& v) {
+        std::vector<std::uint64_t> b(v.size());
+        if (!v.empty()) std::memcpy(b.data(), v.data(), v.size() * sizeof(double));
+        std::sort(b.begin(), b.end());
+        return b;
+      };
+      FUZZ_CHECK(bits(got) == bits(want));
+      const NotNumbers& n = table[i].not_numbers;
+      const ReferenceNotNumbers& r = expected.not_numbers[i];
+      FUZZ_CHECK(n.count == r.count);
+      FUZZ_CHECK(n.count == 0 || (n.first.line == r.line &&
+                                  std::string(n.first.text.data(), n.first.size) ==
+                                      r.first.substr(0, FieldNote::kKept) &&
+                                  n.first.longer == (r.first.size() > FieldNote::kKept)));
+    }
+  } catch (const std::string&) {
+    // Refused as not text (or, from a pipe, a compressed stream that is damaged).
+    FUZZ_CHECK(!text_only);
+  }
+  ::close(blocks ? pipe_ends[0] : fd);
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < 3) return 0;
+  if (size < 4) return 0;
   // Half the inputs take small counts, where most edge cases live; the rest span the range.
   const int bin_count =
       1 + (data[0] & 0x80 ? (data[0] << 8 | data[1]) % kMaxBinCount : data[1] % 64);
   const std::size_t stop_after = data[2] % 8;  // records before the reader stops holding
-  const std::string text(reinterpret_cast<const char*>(data) + 3, size - 3);
+  const std::size_t step = 1 + data[3] % 48;   // bytes a piece or a block
+  const std::string text(reinterpret_cast<const char*>(data) + 4, size - 4);
+  const ReferenceTable expected = reference_table(text);
 
   ReferenceColumns got(7);
   auto take = [&](const TableScanner::Record& r) {
@@ -28,19 +86,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return got[0].size() != stop_after;
   };
   TableScanner scanner;
-  // Chunks cut after white space, as the file reader cuts them.
-  std::string_view rest = text;
-  while (!rest.empty()) {
-    std::size_t cut = TableScanner::whole_words(rest.substr(0, 1 + rest.size() / 3));
-    if (cut == 0) cut = rest.size();
-    rest.remove_prefix(scanner.scan(rest.substr(0, cut), take));
+  // Chunks cut anywhere: a word cut in two is presented again with the next chunk, and a scan
+  // that stopped goes on with the rest of its chunk.
+  const std::string_view view(text);
+  for (std::size_t from = 0, to = 0, stopped = false;;) {
+    if (!stopped) to = std::min(text.size(), to + step);
+    const std::size_t before = got[0].size();
+    from += scanner.scan(view.substr(from, to - from), take, to == text.size());
+    stopped = before < stop_after && got[0].size() == stop_after;
+    if (!stopped && to == text.size()) break;
   }
-  const ReferenceColumns expected = reference_read(text);
   for (int i = 0; i < 7; ++i) {
-    FUZZ_CHECK(got[i].size() == expected[i].size());
-    FUZZ_CHECK(got[i].empty() ||
-               std::memcmp(got[i].data(), expected[i].data(), got[i].size() * sizeof(double)) == 0);
+    FUZZ_CHECK(got[i].size() == expected.columns[i].size());
+    FUZZ_CHECK(got[i].empty() || std::memcmp(got[i].data(), expected.columns[i].data(),
+                                             got[i].size() * sizeof(double)) == 0);
   }
+  check_reader(text, step, false, expected);
+  check_reader(text, step, true, expected);
 
   SeriesTable table;
   for (int i = 0; i < 7; ++i) {

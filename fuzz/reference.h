@@ -2,7 +2,8 @@
 //
 // reference_read: a standard input stream, word extraction with >>, atof per field, a
 // character loop over the rest of the line, and the last pass taken back unless its eight
-// fields were all there.
+// fields were all there. A field is not a number where strtod stops short of its end; each
+// series' first such field is kept whole, with the line it starts on.
 // reference_bins: sort, then one forward walk that closes a bin each time it passes the
 // bin's right edge, as the bins were first made.
 #pragma once
@@ -19,25 +20,62 @@
 
 using ReferenceColumns = std::vector<std::vector<double>>;
 
-inline ReferenceColumns reference_read(const std::string& text) {
+struct ReferenceNotNumbers {
+  std::uint64_t count = 0;
+  std::string first;
+  std::uint64_t line = 0;
+  bool operator==(const ReferenceNotNumbers&) const = default;
+};
+
+struct ReferenceTable {
+  ReferenceColumns columns = ReferenceColumns(7);
+  std::vector<ReferenceNotNumbers> not_numbers = std::vector<ReferenceNotNumbers>(7);
+};
+
+inline ReferenceTable reference_table(const std::string& text) {
   std::istringstream in(text);
-  ReferenceColumns columns(7);
+  ReferenceTable table;
   std::string header;
   for (int i = 0; i < 3; ++i) std::getline(in, header);
+  std::uint64_t lines = 0, counted_to = 0;
   bool complete = false;
   do {
     std::string t[8];
-    for (std::string& field : t) in >> field;
+    std::uint64_t line[8] = {};
+    for (int f = 0; f < 8; ++f) {
+      in >> std::ws;
+      const auto at = static_cast<std::uint64_t>(in.tellg());
+      if (in) {
+        lines += static_cast<std::uint64_t>(std::count(text.begin() + counted_to, text.begin() + at, '\n'));
+        counted_to = at;
+        line[f] = lines + 1;
+      }
+      in >> t[f];
+    }
     // An eighth field that ends the file still succeeds: only end of file is set.
     complete = !in.fail();
-    for (int i = 0; i < 7; ++i) columns[i].push_back(std::atof(t[i + 1].c_str()));
+    for (int i = 0; i < 7; ++i) {
+      const std::string& field = t[i + 1];
+      table.columns[i].push_back(std::atof(field.c_str()));
+      char* end = nullptr;
+      std::strtod(field.c_str(), &end);
+      ReferenceNotNumbers& n = table.not_numbers[i];
+      if (complete && end != field.c_str() + field.size() && n.count++ == 0) {
+        n.first = field;
+        n.line = line[i + 1];
+      }
+    }
     for (char c; in.get(c) && c != '\n';) {
     }
   } while (!in.fail());
   if (!complete) {
-    for (auto& column : columns) column.pop_back();
+    for (auto& column : table.columns) column.pop_back();
   }
-  return columns;
+  return table;
+}
+
+inline ReferenceColumns reference_read(const std::string& text) {
+  return reference_table(text).columns;
 }
 
 inline std::vector<Bin> reference_bins(std::vector<double> values, int bin_count) {

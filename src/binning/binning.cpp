@@ -5,6 +5,8 @@
 
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
+#include "driver/parallel.h"
+#include "input/input_file.h"
 
 BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range.finite) {
   if (range.finite == 0) {
@@ -41,6 +43,11 @@ std::size_t BinCounter::search(double v) const {
          1;
 }
 
+void BinCounter::merge(const BinCounter& other) {
+  for (std::size_t k = 0; k < counts_.size(); ++k) counts_[k] += other.counts_[k];
+  at_max_ += other.at_max_;
+}
+
 bool BinCounter::complete() const {
   std::uint64_t counted = at_max_;
   for (std::uint64_t c : counts_) counted += c;
@@ -61,15 +68,52 @@ std::vector<Bin> BinCounter::bins() const {
 }
 
 void HistogramJob::make_bins() {
-  std::vector<BinCounter> counters;
-  for (Series& s : series) {
+  for (const Series& s : series) {
     if (s.range.non_finite > 0) {
       print_line(diagnostic("left out values of", SeriesTable::short_name(s.index),
                             std::to_string(s.range.non_finite) + " are not finite numbers"));
     }
-    BinCounter& counter = counters.emplace_back(s.range, bin_count);
-    for (double v : s.values) counter.add(v);
   }
-  if (unheld) count_unheld(*unheld, input_file, counters);
-  for (Series& s : series) s.bins = counters[s.index].bins();
+  // Each thread counts into counters of its own; counts merge, since their order is no matter.
+  const auto workers = static_cast<std::size_t>(std::max(threads, 1));
+  std::vector<std::vector<BinCounter>> counters(workers);
+  for (auto& mine : counters) {
+    for (const Series& s : series) mine.emplace_back(s.range, bin_count);
+  }
+  struct Slice {
+    int series;
+    const double* values;
+    std::size_t size;
+  };
+  std::vector<Slice> slices;
+  constexpr std::size_t kSlice = std::size_t{1} << 20;
+  for (const Series& s : series) {
+    for (const Values& part : s.values) {
+      for (std::size_t at = 0; at < part.size(); at += kSlice) {
+        slices.push_back({s.index, part.data() + at, std::min(kSlice, part.size() - at)});
+      }
+    }
+  }
+  for_each_task(slices.size(), threads, [&](std::size_t i, int worker) {
+    BinCounter& counter = counters[static_cast<std::size_t>(worker)][slices[i].series];
+    for (std::size_t k = 0; k < slices[i].size; ++k) counter.add(slices[i].values[k]);
+  });
+  if (unheld) {
+    read_again(*unheld, input_file, threads, [&](int worker, std::span<const Row> rows) {
+      std::vector<BinCounter>& mine = counters[static_cast<std::size_t>(worker)];
+      for (const Row& row : rows) {
+        for (std::size_t i = 0; i < row.size(); ++i) mine[i].add(row[i]);
+      }
+    });
+  }
+  for (Series& s : series) {
+    BinCounter& counter = counters[0][s.index];
+    for (std::size_t w = 1; w < workers; ++w) counter.merge(counters[w][s.index]);
+    // A table read twice that gave other values the second time has changed in between.
+    if (!counter.complete()) {
+      throw diagnostic("cannot read input table", input_file, "it changed while it was read");
+    }
+    s.bins = counter.bins();
+    std::vector<Values>().swap(s.values);  // not needed again: the charts need the bins alone
+  }
 }

@@ -14,27 +14,7 @@
 #include <vector>
 
 #include "binning/bin.h"
-
-// The extent of a series: its smallest and largest finite value, and how many values were and
-// were not finite (NaN and +-inf have no place on a finite axis and are left out).
-struct ValueRange {
-  void add(double v) {
-    if (!std::isfinite(v)) {
-      ++non_finite;
-      return;
-    }
-    ++finite;
-    // Between equal zeros -0.0 is the smaller: the lowest edge label then reads "-0" exactly
-    // when the table holds a -0.0 and nothing below it.
-    if (v < min || (v == min && std::signbit(v))) min = v;
-    if (v > max || (v == max && !std::signbit(v))) max = v;
-  }
-
-  double min = std::numeric_limits<double>::infinity();
-  double max = -std::numeric_limits<double>::infinity();
-  std::uint64_t finite = 0;
-  std::uint64_t non_finite = 0;
-};
+#include "binning/values.h"
 
 class BinCounter {
  public:
@@ -49,6 +29,9 @@ class BinCounter {
       ++at_max_;
     }
   }
+
+  // Adds the counts of a counter made from the same range and bin count.
+  void merge(const BinCounter& other);
 
   // Whether every finite value of the range has been counted: a table read twice that gives
   // other values the second time has changed in between.

@@ -1,4 +1,4 @@
-// The array type that holds a series' values and a bin's elements.
+// The array type that holds a series' values, and the range of a series' values.
 //
 // A table of millions of rows fills hundreds of megabytes of fresh memory, and on the machines
 // we run on the first touch of each 4 KiB page costs more than parsing the numbers that fill
@@ -8,10 +8,11 @@
 // actually written become resident. Small arrays use the ordinary heap.
 #pragma once
 
-#include <atomic>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 #include <new>
-#include <thread>
 #include <vector>
 
 namespace big_memory {
@@ -24,31 +25,6 @@ void* allocate(std::size_t bytes);  // throws std::bad_alloc
 void deallocate(void* p, std::size_t bytes) noexcept;
 
 }  // namespace big_memory
-
-// Faults in the pages of fixed-capacity arrays a few MiB ahead of the writer that fills them,
-// on a thread of its own: the kernel then clears fresh pages on another core while this one
-// parses. It only asks the kernel to map the pages (MADV_POPULATE_WRITE) and never reads or
-// writes the arrays; where the kernel cannot, it does nothing.
-class FaultAhead {
- public:
-  // REQUIRES: each array has room for `capacity` elements that stays put while this lives.
-  FaultAhead(std::vector<double*> arrays, std::size_t capacity);
-  ~FaultAhead();
-  FaultAhead(const FaultAhead&) = delete;
-  FaultAhead& operator=(const FaultAhead&) = delete;
-
-  // The writer has filled the first `elements` of every array.
-  void advance(std::size_t elements);
-
- private:
-  void run();
-
-  std::vector<double*> arrays_;
-  std::size_t capacity_;
-  std::atomic<std::size_t> written_{0};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 template <class T>
 struct BigAllocator {
@@ -71,3 +47,35 @@ struct BigAllocator {
 };
 
 using Values = std::vector<double, BigAllocator<double>>;
+
+// The extent of a series: its smallest and largest finite value, and how many values were and
+// were not finite (NaN and +-inf have no place on a finite axis and are left out).
+struct ValueRange {
+  void add(double v) {
+    if (!std::isfinite(v)) {
+      ++non_finite;
+      return;
+    }
+    ++finite;
+    widen(v, v);
+  }
+  // Two ranges of values read apart give the range of all of them.
+  void merge(const ValueRange& other) {
+    if (other.finite > 0) widen(other.min, other.max);
+    finite += other.finite;
+    non_finite += other.non_finite;
+  }
+
+  double min = std::numeric_limits<double>::infinity();
+  double max = -std::numeric_limits<double>::infinity();
+  std::uint64_t finite = 0;
+  std::uint64_t non_finite = 0;
+
+ private:
+  void widen(double low, double high) {
+    // Between equal zeros -0.0 is the smaller: the lowest edge label then reads "-0" exactly
+    // when the table holds a -0.0 and nothing below it.
+    if (low < min || (low == min && std::signbit(low))) min = low;
+    if (high > max || (high == max && !std::signbit(high))) max = high;
+  }
+};

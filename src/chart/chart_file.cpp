@@ -9,12 +9,9 @@
 
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include "chart/chart_layout.h"
-#include "chart/chart_render.h"
-#include "driver/histogram_job.h"
-#include "driver/messages.h"
 
 namespace {
 
@@ -22,36 +19,30 @@ namespace {
 // cleared only while the interrupt signals are blocked, so the handler never sees a file that
 // exists without its name, nor a name whose file has been renamed into place.
 std::atomic<const char*> temp_file_in_progress{nullptr};
+// The processes drawing charts beside this one, likewise set and cleared with the signals
+// blocked: an interrupt ends them, and so their temporary files, before this process ends.
+std::atomic<pid_t> helpers_in_progress[kMaxChartProcesses];
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
 
 void on_interrupt(int signal) {
   if (const char* name = temp_file_in_progress.load()) ::unlink(name);
+  for (std::atomic<pid_t>& helper : helpers_in_progress) {
+    if (const pid_t pid = helper.load(); pid > 0) ::kill(pid, signal);
+  }
+  for (std::atomic<pid_t>& helper : helpers_in_progress) {
+    if (const pid_t pid = helper.load(); pid > 0) ::waitpid(pid, nullptr, 0);
+  }
   // Ending by the signal itself lets the caller see an interrupted run as interrupted
   // (status 128 + the signal): it is delivered with the default action once we return.
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
 
-class InterruptsBlocked {
- public:
-  InterruptsBlocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kInterrupts) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &old_);
-  }
-  ~InterruptsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-  InterruptsBlocked(const InterruptsBlocked&) = delete;
-  InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
-
- private:
-  sigset_t old_;
-};
-
 }  // namespace
 
 void remove_temp_file_on_interrupt() {
   static_assert(std::atomic<const char*>::is_always_lock_free);
+  static_assert(std::atomic<pid_t>::is_always_lock_free);
   for (int s : kInterrupts) {
     struct sigaction action {};
     // A signal the caller chose to ignore (nohup, a background job) stays ignored.
@@ -124,38 +115,14 @@ void ChartFile::discard() {
   temp_name_.clear();
 }
 
-namespace {
 
-// GD reports JPEG write failures through its error method as well as through the stream; the
-// stream is what we check, so the library's own line is kept off standard error.
-void quiet(int, const char*, va_list) {}
+void set_chart_helper(int slot, pid_t pid) { helpers_in_progress[slot] = pid; }
 
-}  // namespace
-
-void HistogramJob::draw_histograms() {
-  FontCache fonts;
-  for (const Series& s : series) {
-    const std::string& name = output_names[s.index];
-    ChartFile file(name);
-    bool written = file.open();
-    if (written) {
-      gdImagePtr image = gdImageCreate(kImageWidth, kImageHeight);
-      if (image) {
-        draw_chart(image, s);
-        errno = 0;
-        gdSetErrorMethod(quiet);
-        gdImageJpeg(image, file.stream(), -1);
-        gdClearErrorMethod();
-        gdImageDestroy(image);
-        written = file.commit();
-      } else {
-        written = false;
-      }
-    }
-    if (!written) {
-      print_line(diagnostic("cannot write chart", name,
-                            file.error().empty() ? "out of memory" : file.error()));
-      ++unwritten_charts;
-    }
-  }
+InterruptsBlocked::InterruptsBlocked() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kInterrupts) sigaddset(&set, s);
+  sigprocmask(SIG_BLOCK, &set, &old_);
 }
+
+InterruptsBlocked::~InterruptsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }

@@ -11,9 +11,30 @@
 #include <cstdio>
 #include <string>
 
+#include <signal.h>
+#include <sys/types.h>
+
 // Installs handlers that remove the temporary file of the chart in progress and then end the
 // process by the same signal. Signals that are ignored when the program starts stay ignored.
+// Processes drawing charts beside this one (set_chart_helper) are ended by the same signal
+// first, and waited for, so that their temporary files are gone too.
 void remove_temp_file_on_interrupt();
+
+inline constexpr int kMaxChartProcesses = 7;
+// REQUIRES: the interrupt signals blocked (InterruptsBlocked). pid 0 clears the slot.
+void set_chart_helper(int slot, pid_t pid);
+
+// Blocks SIGINT, SIGTERM and SIGHUP for its lifetime.
+class InterruptsBlocked {
+ public:
+  InterruptsBlocked();
+  ~InterruptsBlocked();
+  InterruptsBlocked(const InterruptsBlocked&) = delete;
+  InterruptsBlocked& operator=(const InterruptsBlocked&) = delete;
+
+ private:
+  sigset_t old_;
+};
 
 class ChartFile {
  public:

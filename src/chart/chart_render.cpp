@@ -39,13 +39,13 @@ void HistogramJob::draw_text(gdImagePtr image, const char* text, int size, int x
   } else {
     unkept = measure();
   }
-  if (*error) std::fprintf(stderr, "draw_text() error: %s\n", (*error)->c_str());
+  if (*error) chart_messages.push_back("draw_text() error: " + **error);
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of
   // labels would otherwise run out of palette entries.
   const int black = gdImageColorResolve(image, 0, 0, 0);
   if (const char* failure = gdImageStringFT(image, box.data(), black, font_filename.c_str(), size,
                                             angle, x, y, text)) {
-    std::fprintf(stderr, "draw_text() error: %s\n", failure);
+    chart_messages.push_back(std::string("draw_text() error: ") + failure);
   }
 }
 

@@ -6,7 +6,7 @@
 // that order. The one raised error is a message text (a std::string) from read_data or
 // make_bins when the input table cannot be opened or read (or does not fit, or changed
 // between two readings); everything else that can fail is reported on standard error as it
-// happens and counted in `unwritten_charts`.
+// happens (the chart pass's messages in chart order) and counted in `unwritten_charts`.
 #pragma once
 
 #include <string>
@@ -32,6 +32,9 @@ class HistogramJob {
   void make_bins();
   void draw_histograms();
 
+  // Draws the chart of series `index` and writes it to its file; false where it could not be
+  // written. Its messages go to chart_messages.
+  bool write_chart(int index);
   // Draws the chart of `s` into a fresh 432 x 216 palette image; writes no file.
   void draw_chart(gdImageStruct* image, const Series& s);
   void draw_text(gdImageStruct* image, const char* text, int size, int x, int y, double angle);
@@ -45,7 +48,9 @@ class HistogramJob {
   std::vector<std::string> output_names;
   // What the run may hold in memory; a table whose values would not fit is read twice.
   std::size_t memory_limit = kNoMemoryLimit;
+  int threads = 1;  // the cores the run may use
   std::optional<UnheldRecords> unheld;  // records read_data measured but could not hold
   int unwritten_charts = 0;             // charts that could not be written in full
   TextMeasures text_measures;           // kept by draw_text for the run
+  std::vector<std::string> chart_messages;  // of the chart being drawn
 };

@@ -9,7 +9,7 @@
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
-#include "input/memory_limit.h"
+#include "driver/run_limits.h"
 
 namespace {
 // Exit statuses, documented in the README.
@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
                           "expected a whole number from 1 to " + std::to_string(kMaxBinCount)));
     return kUsage;
   }
-  std::size_t memory_limit = available_memory();
+  const SystemState system = SystemState::of_this_process();
+  std::size_t memory_limit = available_memory(system);
   if (const char* given = std::getenv("HISTCHART_MEMORY")) {
     const auto size = parse_memory_size(given);
     if (!size) {
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
   try {
     HistogramJob job(argv[1], *bin_count, argv[3], argv[4]);
     job.memory_limit = memory_limit;
+    job.threads = usable_cpus(system);
     job.run();
     return job.unwritten_charts > 0 ? kUnwritten : 0;
   } catch (const std::string& message) {

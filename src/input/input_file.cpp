@@ -1,66 +1,159 @@
 #include "input/input_file.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "driver/histogram_job.h"
 #include "driver/messages.h"
+#include "driver/parallel.h"
+#include "driver/progress.h"
+#include "input/block_stream.h"
 
 namespace {
 
-[[noreturn]] void read_error(const std::string& path, const char* reason) {
+[[noreturn]] void read_error(const std::string& path, const std::string& reason) {
   throw diagnostic("cannot read input table", path, reason);
 }
 
-// Hands the file, from its current offset to its end, to feed(chunk, offset_of_chunk) in
-// chunks cut after white space, so that no word is split between two chunks.
-template <class Feed>
-void stream_chunks(int fd, const std::string& path, std::uint64_t offset, Feed feed) {
-  // One reused buffer: the table streams through it whatever its size. It grows only for a
-  // word longer than itself.
-  std::vector<char> buffer(std::size_t{1} << 20);
+// A piece's own reading starts after this many line breaks, at the first line start where its
+// guess has no record open: the stretch before it is what the join check reads again.
+constexpr std::uint64_t kHeadLines = 16;
+// Below this a piece costs more in threads and joins than it saves.
+constexpr std::uint64_t kMinPiece = std::uint64_t{8} << 20;
+// The fewest bytes a record takes (eight one-character fields and their separators): a bound
+// on the records of a stretch of bytes.
+constexpr std::uint64_t kMinRecordBytes = 16;
+
+// Up to `size` bytes at `offset`; fewer only at the end of the file.
+std::string read_at(int fd, std::uint64_t offset, std::size_t size) {
+  std::string bytes(size, '\0');
   std::size_t have = 0;
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer.data() + have, buffer.size() - have);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      read_error(path, std::strerror(errno));
-    }
+  while (have < size) {
+    const ssize_t got =
+        ::pread(fd, bytes.data() + have, size - have, static_cast<off_t>(offset + have));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw ReadFailure{std::strerror(errno)};
+    if (got == 0) break;
     have += static_cast<std::size_t>(got);
-    if (got == 0) {
-      feed(std::string_view(buffer.data(), have), offset);
-      return;
+  }
+  bytes.resize(have);
+  return bytes;
+}
+
+// The first bytes of a pipe, enough to tell a compressed stream by.
+std::string read_head(int fd) {
+  std::string head(16, '\0');
+  std::size_t have = 0;
+  while (have < head.size()) {
+    const ssize_t got = ::read(fd, head.data() + have, head.size() - have);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw ReadFailure{std::strerror(errno)};
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  head.resize(have);
+  return head;
+}
+
+// The start of the first line that begins after `from` and before `limit`.
+std::optional<std::uint64_t> line_start_after(int fd, std::uint64_t from, std::uint64_t limit) {
+  constexpr std::size_t kWindow = std::size_t{64} << 10;
+  for (std::uint64_t at = from; at < limit; at += kWindow) {
+    const std::string window = read_at(fd, at, kWindow);
+    if (const std::size_t lf = window.find('\n'); lf != std::string::npos) {
+      return at + lf + 1 < limit ? std::optional(at + lf + 1) : std::nullopt;
     }
-    const std::size_t whole = TableScanner::whole_words({buffer.data(), have});
-    if (whole == 0) {
-      if (have == buffer.size()) buffer.resize(buffer.size() * 2);
-      continue;
+    if (window.size() < kWindow) break;
+  }
+  return std::nullopt;
+}
+
+// Where the pieces of the records [data_start, size) begin: as many pieces as threads, of
+// about equal size, each from a line start; or the given cuts.
+std::vector<std::uint64_t> lay_out(int fd, std::uint64_t data_start, std::uint64_t size,
+                                   int threads, const std::vector<std::uint64_t>& cuts) {
+  std::vector<std::uint64_t> starts{data_start};
+  if (!cuts.empty()) {
+    for (std::uint64_t cut : cuts) {
+      if (cut > starts.back() && cut < size) starts.push_back(cut);
     }
-    feed(std::string_view(buffer.data(), whole), offset);
-    offset += whole;
-    std::memmove(buffer.data(), buffer.data() + whole, have - whole);
-    have -= whole;
+    return starts;
+  }
+  if (size <= data_start) return starts;
+  const std::uint64_t data = size - data_start;
+  const auto pieces = std::clamp<std::uint64_t>(data / kMinPiece, 1, std::max(threads, 1));
+  for (std::uint64_t i = 1; i < pieces; ++i) {
+    const std::uint64_t target = data_start + data * i / pieces;
+    const auto start = line_start_after(fd, std::max(target, starts.back()), size);
+    if (start && *start > starts.back()) starts.push_back(*start);
+  }
+  return starts;
+}
+
+// A piece of a plain file and what its own reading made of it.
+struct Piece {
+  Piece(std::uint64_t begin, std::uint64_t end, std::size_t capacity, MemoryBudget& budget)
+      : begin(begin), end(end), holder(capacity, budget) {}
+
+  std::uint64_t begin, end;  // end: Unheld::kToEnd for the last piece
+  Holder holder;
+  std::uint64_t resume = 0;  // where the piece's own reading started, past its head
+  bool resumed_at_record = false;  // with no record open there, as the truth must have it too
+  TableScanner scanner;      // where it ended; lines counted from `begin`
+  Tally tally;
+  std::exception_ptr failure;
+  bool failed_in_head = false;  // then the guess may have failed where the truth would not
+};
+
+// Feeds every record from where `scanner` stands to the end of `bytes` to on_record.
+template <class Bytes, class OnRecord>
+void read_records(Bytes& bytes, TableScanner& scanner, OnRecord& on_record) {
+  for (;;) {
+    const std::string_view view = bytes.at(scanner.offset());
+    scanner.scan(view, on_record, bytes.ends_table(view));
+    if (bytes.ends_stretch(view)) return;
   }
 }
 
-// Reserves room for `rows` values in every series, or for as many as the system will lend.
-// A reservation costs address space, not memory (see Values), but an address-space limit or
-// strict overcommit may still refuse it.
-std::size_t reserve_rows(SeriesTable& series, std::size_t rows) {
-  for (;; rows /= 2) {
-    try {
-      for (Series& s : series) s.values.reserve(rows);
-      return rows;
-    } catch (const std::bad_alloc&) {
-      for (Series& s : series) Values().swap(s.values);
-    }
+// Hands the records of the second reading over in batches.
+class RowBatcher {
+ public:
+  RowBatcher(int thread, const RowBatches& sink) : thread_(thread), sink_(sink), rows_(1024) {}
+  bool operator()(const TableScanner::Record& record) {
+    rows_[size_++] = record.values;
+    ++records_;
+    if (size_ == rows_.size()) flush();
+    return true;
   }
+  void flush() {
+    if (size_ > 0) sink_(thread_, {rows_.data(), size_});
+    size_ = 0;
+  }
+  std::uint64_t records() const { return records_; }
+
+ private:
+  int thread_;
+  const RowBatches& sink_;
+  std::vector<Row> rows_;
+  std::size_t size_ = 0;
+  std::uint64_t records_ = 0;
+};
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 }  // namespace
@@ -69,86 +162,415 @@ FileDescriptor::~FileDescriptor() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+struct InputFile::Reading {
+  int fd;
+  struct stat info;
+  bool regular;
+  MemoryBudget budget;
+  WordRoom room;
+  Progress progress;
+  Tally total;
+  std::vector<Holder> holders;
+  TableScanner headers;  // the scanner that passed the header lines
+};
+
 bool InputFile::read(SeriesTable& series) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) throw "Unable to open file: " + path;
-  ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   struct stat info {};
   const bool regular = ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode);
+  if (regular) ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
-  const std::size_t for_values = memory_limit > kRunOverhead ? memory_limit - kRunOverhead : 0;
-  std::size_t rows = for_values / (SeriesTable::kSize * sizeof(double));
-  // A record takes at least 16 bytes (eight fields and their separators), which bounds the
-  // records of a file; reserving for that many spares the arrays every regrowth and copy.
-  if (regular) rows = std::min(rows, static_cast<std::size_t>(info.st_size) / 16 + 1);
-  rows = reserve_rows(series, rows);
-  std::optional<FaultAhead> fault_ahead;
-  if (rows * sizeof(double) >= big_memory::kThreshold) {
-    std::vector<double*> arrays;
-    for (Series& s : series) arrays.push_back(s.values.data());
-    fault_ahead.emplace(std::move(arrays), rows);
+  // What may be held: the limit, less what the run needs anyway, less the room for one long
+  // word and a read buffer for each thread beyond the first.
+  const std::uint64_t budget = memory_limit > kRunOverhead ? memory_limit - kRunOverhead : 0;
+  const std::uint64_t word_room = budget / 8;
+  const std::uint64_t buffers = static_cast<std::uint64_t>(std::max(threads, 1) - 1) * kReadBuffer;
+  Reading reading{file.get(),
+                  info,
+                  regular,
+                  MemoryBudget(budget - std::min(budget, word_room + buffers)),
+                  WordRoom(static_cast<std::size_t>(word_room)),
+                  Progress("reading '" + path + "'", Progress::Unit::bytes,
+                           regular ? static_cast<std::uint64_t>(info.st_size) : 0),
+                  {},
+                  {},
+                  {}};
+  Compression format = Compression::none;
+  try {
+    std::string head = regular ? read_at(file.get(), 0, kTextCheckBytes) : read_head(file.get());
+    format = sniff_compression(head);
+    if (regular && format == Compression::none) {
+      check_text(head);
+      read_pieces(reading);
+    } else {
+      // A regular file is decompressed from its start; a pipe's first bytes are already read.
+      read_stream(reading, format, regular ? std::string() : std::move(head));
+    }
+  } catch (const ReadFailure& failure) {
+    read_error(path, failure.reason);
   }
 
-  TableScanner scanner;
-  std::optional<UnheldRecords> rest;
-  auto stop_holding = [&](std::uint64_t offset) {
-    if (regular) rest = UnheldRecords{FileDescriptor(), offset, scanner, 0};
-  };
-  std::size_t held = 0;
-  auto hold = [&](const TableScanner::Record& record) {
-    for (int i = 0; i < SeriesTable::kSize; ++i) {
-      series[i].values.push_back(record[i]);
-      series[i].range.add(record[i]);
-    }
-    return ++held < rows;
-  };
-  auto measure = [&](const TableScanner::Record& record) {
-    if (!rest) throw diagnostic("out of memory reading", path, "the table does not fit in memory");
-    for (int i = 0; i < SeriesTable::kSize; ++i) series[i].range.add(record[i]);
-    ++rest->records;
-    return true;
-  };
-  if (rows == 0) stop_holding(0);
-  stream_chunks(file.get(), path, 0, [&](std::string_view chunk, std::uint64_t offset) {
-    std::size_t done = 0;
-    if (held < rows) {
-      done = scanner.scan(chunk, hold);
-      if (fault_ahead) fault_ahead->advance(held);
-      if (held == rows) stop_holding(offset + done);
-    }
-    if (held == rows) scanner.scan(chunk.substr(done), measure);
-  });
-  if (rest && rest->records > 0) {
-    rest->file = std::move(file);
-    unheld = std::move(rest);
+  for (std::size_t i = 0; i < SeriesTable::kSize; ++i) {
+    series[static_cast<int>(i)].range = reading.total.ranges[i];
+    series[static_cast<int>(i)].not_numbers = reading.total.not_numbers[i];
   }
-  header1 = scanner.headers()[0];
-  header2 = scanner.headers()[1];
-  header3 = scanner.headers()[2];
+  for (Holder& holder : reading.holders) {
+    std::array<Values, 7> values = holder.release();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (!values[i].empty()) series[static_cast<int>(i)].values.push_back(std::move(values[i]));
+    }
+  }
+  std::vector<Unheld>& stretches = reading.total.unheld;
+  std::erase_if(stretches, [](const Unheld& s) { return s.records == 0; });
+  if (!stretches.empty()) {
+    std::sort(stretches.begin(), stretches.end(), [](const Unheld& a, const Unheld& b) {
+      return a.from.offset() < b.from.offset();
+    });
+    // Stretches that meet are read again as one.
+    std::vector<Unheld> joined;
+    for (Unheld& s : stretches) {
+      if (!joined.empty() && joined.back().end == s.from.offset()) {
+        joined.back().end = s.end;
+        joined.back().records += s.records;
+      } else {
+        joined.push_back(std::move(s));
+      }
+    }
+    unheld = UnheldRecords{std::move(file), format, std::move(joined), info,
+                           reading.room.bytes()};
+  }
+  header1 = reading.headers.headers()[0];
+  header2 = reading.headers.headers()[1];
+  header3 = reading.headers.headers()[2];
   return true;
 }
 
-void count_unheld(UnheldRecords& rest, const std::string& path, std::vector<BinCounter>& counters) {
-  if (::lseek(rest.file.get(), static_cast<off_t>(rest.offset), SEEK_SET) < 0) {
-    read_error(path, std::strerror(errno));
+void InputFile::read_pieces(Reading& r) {
+  // The header lines come before any piece.
+  TableScanner& scanner = r.headers;
+  {
+    FileChunks chunks(r.fd, Unheld::kToEnd, r.room);
+    pass_lines(chunks, scanner, [](const TableScanner& s) { return s.past_headers(); });
   }
-  std::uint64_t records = 0;
-  auto count = [&](const TableScanner::Record& record) {
-    for (int i = 0; i < SeriesTable::kSize; ++i) counters[i].add(record[i]);
-    ++records;
-    return true;
+  const auto size = static_cast<std::uint64_t>(r.info.st_size);
+  const std::vector<std::uint64_t> starts = lay_out(r.fd, scanner.offset(), size, threads, cuts);
+  std::vector<Piece> pieces;
+  pieces.reserve(starts.size());
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    const bool last = i + 1 == starts.size();
+    const std::uint64_t end = last ? Unheld::kToEnd : starts[i + 1];
+    const std::uint64_t bytes = (last ? std::max(size, starts[i]) : end) - starts[i];
+    pieces.emplace_back(starts[i], end, bytes / kMinRecordBytes + 2, r.budget);
+  }
+  pieces[0].scanner = scanner;
+
+  for_each_task(pieces.size(), threads, [&](std::size_t i, int) {
+    Piece& piece = pieces[i];
+    bool in_head = i > 0;
+    try {
+      FileChunks chunks(r.fd, piece.end, r.room, &r.progress.done);
+      if (in_head) {
+        piece.scanner = TableScanner::at_line_start(piece.begin);
+        pass_lines(chunks, piece.scanner, [](const TableScanner& s) {
+          return s.lines() >= kHeadLines && s.at_record_start();
+        });
+      }
+      piece.resume = piece.scanner.offset();
+      piece.resumed_at_record = piece.scanner.at_record_start();
+      in_head = false;
+      gather(chunks, piece.scanner, piece.holder, piece.tally, true);
+    } catch (...) {
+      piece.failure = std::current_exception();
+      piece.failed_in_head = in_head;
+    }
+  });
+
+  // The joins, in table order. `truth` is where the table really stands at each piece's start:
+  // the end of the piece before, as read from its own true start.
+  if (pieces[0].failure) std::rethrow_exception(pieces[0].failure);
+  TableScanner truth = pieces[0].scanner;
+  r.total.merge(std::move(pieces[0].tally));
+  for (std::size_t i = 1; i < pieces.size(); ++i) {
+    Piece& piece = pieces[i];
+    const std::uint64_t lines_before = truth.lines();
+    // The guess holds from `resume` on when the true reading stands there with no record open.
+    TableScanner probe = truth;
+    {
+      FileChunks chunks(r.fd, piece.resume, r.room);
+      pass_lines(chunks, probe, [](const TableScanner&) { return false; });
+    }
+    const bool in_step = !piece.failed_in_head && piece.resumed_at_record &&
+                         probe.offset() == piece.resume && probe.at_record_start();
+    Tally head;
+    if (in_step) {
+      if (piece.failure) std::rethrow_exception(piece.failure);
+      FileChunks chunks(r.fd, piece.resume, r.room);
+      gather(chunks, truth, piece.holder, head, true);
+      piece.tally.shift_lines(lines_before);
+      piece.scanner.shift_lines(lines_before);
+      r.total.merge(std::move(head));
+      r.total.merge(std::move(piece.tally));
+      truth = piece.scanner;
+    } else {
+      // A record runs across the cut: the guess is read again, from the true state, to the
+      // piece's end.
+      piece.holder.truncate(0);
+      FileChunks chunks(r.fd, piece.end, r.room);
+      gather(chunks, truth, piece.holder, head, true);
+      r.total.merge(std::move(head));
+    }
+  }
+  for (Piece& piece : pieces) r.holders.push_back(std::move(piece.holder));
+}
+
+void InputFile::read_stream(Reading& r, Compression format, std::string head) {
+  const int workers = std::max(threads, 1);
+  BlockStream stream(ByteSource(r.fd, format, std::move(head)), r.room, 2 * workers + 2,
+                     block_size);
+  // A compressed regular file can be decompressed again; a pipe cannot be read twice.
+  const bool rereadable = r.regular;
+  const auto capacity = static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1);
+  TableScanner& truth = r.headers;
+  std::unique_ptr<Block> first = stream.next();
+  if (workers > 1 && first && !first->last) {
+    read_blocks(r, stream, std::move(first), rereadable);
+    return;
+  }
+  // One thread, or a table of one block: in order, from the true state.
+  Holder holder(capacity, r.budget);
+  for (std::unique_ptr<Block> block = std::move(first); block; block = stream.next()) {
+    MemoryBytes bytes(block->view(), block->offset, block->last);
+    gather(bytes, truth, holder, r.total, rereadable);
+    r.progress.done = stream.file_bytes_read();
+    stream.recycle(std::move(block));
+  }
+  r.holders.push_back(std::move(holder));
+}
+
+void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Block> first,
+                            bool rereadable) {
+  // Each block is read on a worker with a guessed start, like a piece of a file; whichever
+  // worker finishes the block that is next in order joins it, and those after it that are
+  // done, to the table read so far.
+  struct Guess {
+    std::unique_ptr<Block> block;
+    int worker = 0;
+    std::size_t held_from = 0, held_to = 0;
+    std::uint64_t resume = 0;
+    bool resumed_at_record = false;
+    TableScanner scanner;
+    Tally tally;
+    std::exception_ptr failure;
+    bool failed_in_head = false;
   };
-  stream_chunks(rest.file.get(), path, rest.offset,
-                [&](std::string_view chunk, std::uint64_t) { rest.scanner.scan(chunk, count); });
-  const bool same =
-      records == rest.records && std::all_of(counters.begin(), counters.end(),
-                                             [](const BinCounter& c) { return c.complete(); });
-  if (!same) read_error(path, "it changed while it was read");
+  const int workers = std::max(threads, 1);
+  const auto capacity = static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1);
+  std::vector<Holder> holders;
+  for (int w = 0; w < workers; ++w) holders.emplace_back(capacity, r.budget);
+  std::vector<std::vector<std::pair<std::size_t, std::size_t>>> dropped(workers);
+
+  std::mutex queue_mutex;
+  std::condition_variable queue_changed;
+  std::deque<std::pair<std::uint64_t, std::unique_ptr<Block>>> queue;
+  bool fed = false;
+
+  std::mutex join_mutex;  // guards what follows
+  std::map<std::uint64_t, Guess> done;
+  std::uint64_t next_join = 0;
+  std::exception_ptr failure;
+  std::atomic<bool> failed{false};
+  TableScanner& truth = r.headers;
+
+  auto join = [&](Guess& guess, int worker) {
+    const Block& block = *guess.block;
+    const std::uint64_t lines_before = truth.lines();
+    const std::string_view head_bytes = block.view().substr(0, guess.resume - block.offset);
+    const bool head_ends_table = block.last && head_bytes.size() == block.size;
+    bool in_step = false;
+    if (!guess.failed_in_head && guess.resumed_at_record) {
+      TableScanner probe = truth;
+      MemoryBytes head(head_bytes, block.offset, head_ends_table);
+      pass_lines(head, probe, [](const TableScanner&) { return false; });
+      in_step = probe.offset() == guess.resume && probe.at_record_start();
+    }
+    Tally tally;
+    if (in_step) {
+      if (guess.failure) std::rethrow_exception(guess.failure);
+      MemoryBytes head(head_bytes, block.offset, head_ends_table);
+      gather(head, truth, holders[worker], tally, rereadable);
+      guess.tally.shift_lines(lines_before);
+      guess.scanner.shift_lines(lines_before);
+      r.total.merge(std::move(tally));
+      r.total.merge(std::move(guess.tally));
+      truth = guess.scanner;
+    } else {
+      dropped[guess.worker].emplace_back(guess.held_from, guess.held_to);
+      MemoryBytes all(block.view(), block.offset, block.last);
+      gather(all, truth, holders[worker], tally, rereadable);
+      r.total.merge(std::move(tally));
+    }
+  };
+
+  auto work = [&](int worker) {
+    for (;;) {
+      std::pair<std::uint64_t, std::unique_ptr<Block>> item;
+      {
+        std::unique_lock lock(queue_mutex);
+        queue_changed.wait(lock, [&] { return !queue.empty() || fed; });
+        if (queue.empty()) return;
+        item = std::move(queue.front());
+        queue.pop_front();
+      }
+      queue_changed.notify_all();
+      Guess guess;
+      guess.block = std::move(item.second);
+      guess.worker = worker;
+      if (!failed) {
+        const Block& block = *guess.block;
+        MemoryBytes bytes(block.view(), block.offset, block.last);
+        guess.scanner = TableScanner::at_line_start(block.offset);
+        bool in_head = true;
+        guess.held_from = holders[worker].size();
+        try {
+          pass_lines(bytes, guess.scanner, [](const TableScanner& s) {
+            return s.lines() >= kHeadLines && s.at_record_start();
+          });
+          guess.resume = guess.scanner.offset();
+          guess.resumed_at_record = guess.scanner.at_record_start();
+          in_head = false;
+          gather(bytes, guess.scanner, holders[worker], guess.tally, rereadable);
+        } catch (...) {
+          guess.failure = std::current_exception();
+          guess.failed_in_head = in_head;
+        }
+        guess.held_to = holders[worker].size();
+      }
+      std::lock_guard lock(join_mutex);
+      done.emplace(item.first, std::move(guess));
+      for (auto next = done.find(next_join); next != done.end(); next = done.find(next_join)) {
+        if (!failed) {
+          try {
+            join(next->second, worker);
+          } catch (...) {
+            failure = std::current_exception();
+            failed = true;
+          }
+        }
+        stream.recycle(std::move(next->second.block));
+        done.erase(next);
+        ++next_join;
+      }
+    }
+  };
+
+  std::vector<std::thread> pool;
+  try {
+    for (int w = 0; w < workers; ++w) pool.emplace_back(work, w);
+  } catch (const std::system_error&) {
+    // Fewer workers then; the ones that started take every block.
+  }
+  auto feed = [&](std::uint64_t sequence, std::unique_ptr<Block> block) {
+    {
+      std::lock_guard lock(queue_mutex);
+      queue.emplace_back(sequence, std::move(block));
+    }
+    queue_changed.notify_all();
+  };
+  std::exception_ptr reading_failure;
+  try {
+    std::uint64_t sequence = 0;
+    feed(sequence++, std::move(first));
+    while (!failed) {
+      std::unique_ptr<Block> block = stream.next();
+      if (!block) break;
+      r.progress.done = stream.file_bytes_read();
+      feed(sequence++, std::move(block));
+    }
+  } catch (...) {
+    reading_failure = std::current_exception();
+  }
+  {
+    std::lock_guard lock(queue_mutex);
+    fed = true;
+  }
+  queue_changed.notify_all();
+  if (pool.empty()) work(0);
+  for (std::thread& t : pool) t.join();
+  // A failure in the table's order comes first: the one a reading from the start meets.
+  if (failure) std::rethrow_exception(failure);
+  if (reading_failure) std::rethrow_exception(reading_failure);
+  for (int w = 0; w < workers; ++w) {
+    for (const auto& [from, to] : dropped[w]) holders[w].drop(from, to);
+    r.holders.push_back(std::move(holders[w]));
+  }
+}
+
+void read_again(UnheldRecords& rest, const std::string& path, int threads,
+                const RowBatches& count) {
+  const int fd = rest.file.get();
+  struct stat now {};
+  auto changed = [&] { read_error(path, "it changed while it was read"); };
+  if (::fstat(fd, &now) != 0 || !same_file(now, rest.identity)) changed();
+  WordRoom room(rest.word_room);
+  Progress progress("reading '" + path + "' again", Progress::Unit::bytes,
+                    static_cast<std::uint64_t>(now.st_size));
+  std::vector<Unheld>& stretches = rest.stretches;
+  try {
+    if (rest.format == Compression::none) {
+      for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {
+        FileChunks chunks(fd, stretches[i].end, room, &progress.done);
+        TableScanner scanner = stretches[i].from;
+        RowBatcher batcher(worker, count);
+        read_records(chunks, scanner, batcher);
+        batcher.flush();
+        if (batcher.records() != stretches[i].records) changed();
+      });
+      return;
+    }
+    if (::lseek(fd, 0, SEEK_SET) != 0) throw ReadFailure{std::strerror(errno)};
+    BlockStream stream(ByteSource(fd, rest.format, {}), room, 4);
+    RowBatcher batcher(0, count);
+    std::size_t k = 0;
+    std::optional<TableScanner> scanner;  // in stretch k, once it has begun
+    std::uint64_t records_before = 0;
+    while (auto block = stream.next()) {
+      const std::uint64_t block_end = block->offset + block->size;
+      while (k < stretches.size()) {
+        const Unheld& s = stretches[k];
+        if (!scanner) {
+          if (s.from.offset() >= block_end && !block->last) break;
+          scanner = s.from;
+          records_before = batcher.records();
+        }
+        const std::uint64_t stop = std::min(s.end, block_end);
+        MemoryBytes bytes(block->view().substr(0, stop - block->offset), block->offset,
+                          block->last && stop == block_end);
+        read_records(bytes, *scanner, batcher);
+        if (s.end > block_end && !block->last) break;
+        if (batcher.records() - records_before != s.records) changed();
+        scanner.reset();
+        ++k;
+      }
+      progress.done = stream.file_bytes_read();
+      stream.recycle(std::move(block));
+    }
+    batcher.flush();
+    if (k < stretches.size()) changed();
+  } catch (const ReadFailure& failure) {
+    read_error(path, failure.reason);
+  }
 }
 
 void HistogramJob::read_data() {
   InputFile reader(input_file);
   reader.memory_limit = memory_limit;
+  reader.threads = threads;
   reader.read(series);
   unheld = std::move(reader.unheld);
+  for (const Series& s : series) {
+    if (s.not_numbers.count > 0) {
+      print_line(not_numbers_line(SeriesTable::short_name(s.index), s.not_numbers));
+    }
+  }
 }

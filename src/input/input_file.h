@@ -1,23 +1,36 @@
 // Reads the input table into the seven series (the first phase of a run).
 //
-// The values are held in memory as far as the run's memory limit allows. Beyond it, a regular
-// file is only measured (each series' range) from there on, and the records not held are
-// counted by reading the file a second time, from where holding stopped, once the bins' edges
-// are known. Input that cannot be read twice (a pipe) must fit.
+// A plain table in a regular file is cut into pieces, one or a few per thread, each cut just
+// after a line break, and each piece is read on its own as if a record started there. Records
+// are counted by fields, not lines, so that guess can be wrong: each join is checked against
+// where the piece before really ended, and what the guess got wrong is read again from the
+// true state. The outcome is the one a single reading from the start gives, whatever the
+// number of threads. A pipe or a compressed table arrives in order, and is read in order
+// behind the thread that reads and decompresses it.
+//
+// The values are held in memory as far as the run's memory limit allows. Beyond it, the
+// records are only measured (each series' range), and counted later by reading those
+// stretches of the table a second time, once the bins' edges are known. Input that cannot be
+// read twice (a pipe) must fit.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "binning/binning.h"
-#include "driver/series.h"
-#include "input/memory_limit.h"
-#include "input/table_scanner.h"
+#include <sys/stat.h>
 
-// What a run needs besides the values: the read buffer, the font, the images, the libraries'
+#include "driver/series.h"
+#include "input/block_stream.h"
+#include "input/byte_source.h"
+#include "input/gathering.h"
+#include "driver/run_limits.h"
+
+// What a run needs besides the values: the read buffers, the font, the images, the libraries'
 // own allocations. Held values stay this far below the memory limit.
 inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 
@@ -36,22 +49,34 @@ class FileDescriptor {
   int fd_;
 };
 
-// The records of a table that were measured but not held: where they start and how many.
+// The stretches of a table that were measured but not held, to be read a second time.
 struct UnheldRecords {
   FileDescriptor file;  // kept open, so the second reading is of the same file
-  std::uint64_t offset = 0;
-  TableScanner scanner;  // as it stood at `offset`
-  std::uint64_t records = 0;
+  Compression format = Compression::none;
+  std::vector<Unheld> stretches;  // in table order
+  struct stat identity {};       // the file as the first reading found it
+  std::size_t word_room = 0;
 };
+
+// Receives the records of the second reading, in batches, with the number (0 to threads - 1)
+// of the thread that read them; calls from different threads come at the same time.
+using RowBatches = std::function<void(int thread, std::span<const Row> rows)>;
+
+// Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
+// `count`. Throws the message text when the table can no longer be read, or gives other
+// records than the first time: it changed in between.
+void read_again(UnheldRecords& rest, const std::string& path, int threads,
+                const RowBatches& count);
 
 class InputFile {
  public:
   explicit InputFile(std::string path) : path(std::move(path)) {}
 
-  // Appends the values of every record to each series, as far as `memory_limit` allows, and
-  // adds every record's values to each series' range (see TableScanner for the record rules).
-  // Throws the message text (a std::string) when the table cannot be opened or read to its
-  // end, or is a pipe whose values do not fit.
+  // Appends the values of every record to the series' values, as far as `memory_limit`
+  // allows, and gathers every record into each series' range and its report of fields that
+  // are not numbers (see TableScanner for the record rules). Throws the message text (a
+  // std::string) when the table cannot be opened or read to its end, is not text, or is a
+  // pipe whose values do not fit; std::bad_alloc for a word longer than the run may hold.
   bool read(SeriesTable& series);
 
   std::string path;
@@ -59,9 +84,17 @@ class InputFile {
   std::string header2;
   std::string header3;
   std::size_t memory_limit = kNoMemoryLimit;
+  int threads = 1;  // the threads a reading may use
+  // Where pieces of a plain file begin, in place of laying them out by size and thread count,
+  // and the size of the blocks a stream is read in: only tests set them.
+  std::vector<std::uint64_t> cuts;
+  std::size_t block_size = BlockStream::kBlock;
   std::optional<UnheldRecords> unheld;  // set by read() when not every record was held
-};
 
-// Counts the records that read() did not hold, one counter per series in index order. Throws
-// the message text when the file cannot be read, or gives other records than the first time.
-void count_unheld(UnheldRecords& rest, const std::string& path, std::vector<BinCounter>& counters);
+ private:
+  struct Reading;
+  void read_pieces(Reading& reading);
+  void read_stream(Reading& reading, Compression format, std::string head);
+  void read_blocks(Reading& reading, BlockStream& stream, std::unique_ptr<Block> first,
+                   bool rereadable);
+};

@@ -35,7 +35,7 @@ constexpr std::array<double, 23> kPowersOfTen = [] {
 
 }  // namespace
 
-double parse_value(const char* first, const char* last) {
+FieldValue parse_value(const char* first, const char* last) {
   // The plain form of nearly every field, [-]digits[.digits]: when its digits make an integer
   // that a double holds exactly (at most 2^53) and it has at most 22 decimals, one division by
   // an exact power of ten is correctly rounded, so it gives what atof gives, and fast.
@@ -60,14 +60,16 @@ double parse_value(const char* first, const char* last) {
   if (p == last && digits > 0 && digits <= 19 && mantissa <= (std::uint64_t{1} << 53) &&
       decimals < static_cast<int>(kPowersOfTen.size())) {
     const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-    return negative ? -value : value;
+    return {negative ? -value : value, true};
   }
   if (fast_form(first, last)) {
     double value = 0;
     const auto result = fast_float::from_chars(first, last, value);
     // An overflow is left to strtod, which alone decides what atof returns for it.
-    if (result.ec == std::errc() && std::isfinite(value)) return value;
+    if (result.ec == std::errc() && std::isfinite(value)) return {value, result.ptr == last};
   }
   const std::string word(first, last);
-  return std::strtod(word.c_str(), nullptr);
+  char* end = nullptr;
+  const double value = std::strtod(word.c_str(), &end);
+  return {value, end == word.c_str() + word.size()};
 }

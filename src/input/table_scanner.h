@@ -10,11 +10,13 @@
 // record with fewer than eight fields contributes nothing.
 //
 // The scanner is a plain value: a copy taken between two scan() calls resumes the table from
-// the same byte, which is how a table too large to hold is read a second time.
+// the same byte. That is how a table too large to hold is read a second time, and how a piece
+// of a table read on its own is checked against where the piece before it really ended.
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -22,37 +24,79 @@
 
 #include "input/parse_value.h"
 
+// A field that is not a number, kept as the report shows it: where it starts and its first
+// bytes.
+struct FieldNote {
+  static constexpr std::size_t kKept = 40;
+
+  std::uint64_t offset = 0;  // of its first byte in the (decompressed) table
+  std::uint64_t line = 0;    // 1-based, counted from where the scanner started
+  std::uint8_t size = 0;     // bytes kept in `text`
+  bool longer = false;       // the field goes on beyond them
+  std::array<char, kKept> text{};
+};
+
 class TableScanner {
  public:
-  using Record = std::array<double, 7>;
+  struct Record {
+    double operator[](int i) const { return values[i]; }
 
-  // Length of the longest prefix of `bytes` that ends in white space: a chunk cut there never
-  // splits a word, which is what scan() needs.
-  static std::size_t whole_words(std::string_view bytes);
+    std::array<double, 7> values{};
+    std::uint8_t not_numbers = 0;  // bit i set: the field of series i is not a number
+    std::array<FieldNote, 7> notes;  // valid where not_numbers has the bit set
+  };
+  // Header lines are not interpreted; a bounded prefix of each is kept, so that a header line
+  // of any length costs no memory.
+  static constexpr std::size_t kHeaderKept = 1024;
 
-  // Calls on_record(const Record&) for each record completed in `bytes`; when it returns
-  // false, stops right after that record's eighth field and returns how many bytes were taken
-  // (the rest is for the next call). Otherwise returns bytes.size().
-  // REQUIRES: the next bytes of the table; `bytes` ends in white space unless the table ends
-  // with it (so that no word is split between two calls).
+  TableScanner() = default;
+  // A scanner that stands at `offset`, past the header lines, at a line start with no record
+  // open: the guess a piece of a table is read with before it is known where the piece before
+  // it ended.
+  static TableScanner at_line_start(std::uint64_t offset);
+
+  // Calls on_record(const Record&) for each record completed in `bytes`, the next bytes of the
+  // table. Returns how many bytes were taken: all of them, or fewer when
+  //  - on_record returned false: the scan stops right after that record's eighth field;
+  //  - `bytes` ends inside a word and `last` is false: the word is left for the next call,
+  //    which must present it again together with the bytes that follow it.
+  // `last` says that the table (or the stretch being read) ends with `bytes`.
   template <class OnRecord>
-  std::size_t scan(std::string_view bytes, OnRecord&& on_record);
+  std::size_t scan(std::string_view bytes, OnRecord&& on_record, bool last = false);
 
+  // Past the header lines at a line start with no record open: from here on the table reads
+  // the same whatever came before.
+  bool at_record_start() const { return headers_done_ == 3 && field_ == 0 && !skipping_line_; }
+  bool past_headers() const { return headers_done_ == 3; }
+  // Offset in the table of the next byte to scan.
+  std::uint64_t offset() const { return offset_; }
+  // Line breaks passed since the scanner started. A piece read on its own counts from its
+  // start; shift_lines(n) makes its count (and its open record's notes) whole-table ones.
+  std::uint64_t lines() const { return lines_; }
+  void shift_lines(std::uint64_t n);
   const std::array<std::string, 3>& headers() const { return headers_; }
 
- private:
+  // Length of the longest prefix of `bytes` that ends in white space.
+  static std::size_t whole_words(std::string_view bytes);
   static bool blank(char c) { return kBlank[static_cast<unsigned char>(c)]; }
+
+ private:
   static const std::array<bool, 256> kBlank;
+
+  void keep_header(const char* from, const char* to);
+  void note(const char* word, const char* end, std::uint64_t offset);
 
   std::array<std::string, 3> headers_;
   int headers_done_ = 0;
   int field_ = 0;  // fields taken of the open record
   bool skipping_line_ = false;
+  std::uint64_t offset_ = 0;
+  std::uint64_t lines_ = 0;
   Record record_{};
 };
 
 template <class OnRecord>
-std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record) {
+std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, bool last) {
   const char* const begin = bytes.data();
   const char* const end = begin + bytes.size();
   const char* p = begin;
@@ -61,8 +105,12 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record) {
       // Most rows end right after their eighth field: no search for that.
       const char* nl = *p == '\n' ? p : static_cast<const char*>(std::memchr(p, '\n', end - p));
       const char* stop = nl ? nl : end;
-      if (headers_done_ < 3) headers_[headers_done_].append(p, stop);
-      if (!nl) break;
+      if (headers_done_ < 3) keep_header(p, stop);
+      if (!nl) {
+        p = end;
+        break;
+      }
+      ++lines_;
       if (headers_done_ < 3) {
         ++headers_done_;
       } else {
@@ -71,18 +119,34 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record) {
       p = nl + 1;
       continue;
     }
-    while (p < end && blank(*p)) ++p;
+    // Counting line breaks here costs next to nothing and numbers every line exactly, whichever
+    // state the scanner is in.
+    for (; p < end && blank(*p); ++p) lines_ += *p == '\n';
     if (p == end) break;
     const char* word = p;
     while (p < end && !blank(*p)) ++p;
-    if (field_ > 0) record_[field_ - 1] = parse_value(word, p);
+    if (p == end && !last) {
+      p = word;
+      break;
+    }
+    if (field_ > 0) {
+      const FieldValue field = parse_value(word, p);
+      record_.values[field_ - 1] = field.value;
+      if (!field.number) [[unlikely]] {
+        note(word, p, offset_ + static_cast<std::uint64_t>(word - begin));
+      }
+    }
     if (++field_ == 8) {
       field_ = 0;
       // The character after the eighth field is not taken: if it is the LF, it ends the
       // skipped rest of the line at once.
       skipping_line_ = true;
-      if (!on_record(std::as_const(record_))) return static_cast<std::size_t>(p - begin);
+      const bool go_on = on_record(std::as_const(record_));
+      record_.not_numbers = 0;
+      if (!go_on) break;
     }
   }
-  return bytes.size();
+  const auto taken = static_cast<std::size_t>(p - begin);
+  offset_ += taken;
+  return taken;
 }

@@ -5,6 +5,7 @@
 # but whole charts under final names.
 #   e2e.sh HISTCHART EXAMPLE_TABLE FONT
 set -u
+export LC_ALL=C  # the patterns below match bytes, whatever a table holds
 bin=$(realpath "$1") table=$(realpath "$2") font=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -65,6 +66,43 @@ for limit in 0 $((32 * 1048576 + 56 * 150)); do
   check "HISTCHART_MEMORY=$limit" 0 "" 7 env HISTCHART_MEMORY=$limit "$bin" "$table" 10 "$font" out/
   same_charts "HISTCHART_MEMORY=$limit" example
 done
+# Compressed tables, known by their first bytes whatever their name, from a file and from a
+# pipe: the charts of the plain table. Cut short or damaged: status 2, one line, no chart.
+compressors=("gzip -c" "zstd -q -c" "xz -c" "bzip2 -c")
+{ head -n 200 "$table" | gzip -c; tail -n +201 "$table" | gzip -c; } >members.gz
+check "two gzip members" 0 "" 7 "$bin" members.gz 10 "$font" out/
+same_charts "two gzip members" example
+for compress in "${compressors[@]}"; do
+  name=${compress%% *}
+  $compress "$table" >"table.$name.txt"
+  check "$name" 0 "" 7 "$bin" "table.$name.txt" 10 "$font" out/
+  same_charts "$name" example
+  check "$name from a pipe" 0 "" 7 "$bin" <(cat "table.$name.txt") 10 "$font" out/
+  same_charts "$name from a pipe" example
+  size=$(stat -c %s "table.$name.txt")
+  head -c $((size - 9)) "table.$name.txt" >cut.txt
+  check "$name cut short" 2 "histchart: cannot read input table 'cut.txt': its $name data ends too early \(a cut-short file\?\)$nl" 0 \
+    "$bin" cut.txt 10 "$font" out/
+  cp "table.$name.txt" damaged.txt
+  printf '\125\252' | dd of=damaged.txt bs=1 seek=$((size / 2)) conv=notrunc 2>/dev/null
+  check "$name damaged" 2 "histchart: cannot read input table 'damaged.txt': its $name data is damaged \([^$nl]*\)$nl" 0 \
+    "$bin" damaged.txt 10 "$font" out/
+done
+# What is not text is refused before anything is read as a table.
+printf 'h\nh\nh\n1 2 3 4 5 6 7 8\n\0\n' >binary.txt
+printf '\377\376h\0\n\0' >utf16le.txt
+printf '\376\377\0h\0\n' >utf16be.txt
+check "binary data" 2 "histchart: cannot read input table 'binary.txt': it holds binary data, not text$nl" 0 "$bin" binary.txt 10 "$font" out/
+for f in utf16le.txt utf16be.txt; do
+  check "$f" 2 "histchart: cannot read input table '$f': it is UTF-16 text; save it as ASCII or UTF-8$nl" 0 "$bin" "$f" 10 "$font" out/
+done
+check "binary data through gzip" 2 "histchart: cannot read input table '/dev/fd/[0-9]+': it holds binary data, not text$nl" 0 \
+  "$bin" <(gzip -c binary.txt) 10 "$font" out/
+# Fields that are not numbers keep their value and are reported, once, before the charts.
+printf 'h\nh\nh\nrun a b c d e f g\n1 NA 2 3 4 5 6 7\n2 1 2 3 4 5 6 7\n' >na.txt
+check "fields that are not numbers" 0 "histchart: fields read as 0 or their leading number in 'dSOC': 2 are not numbers, the first 'a' on line 4$nl(histchart: fields read as 0 [^$nl]*$nl){6}" 7 \
+  env HISTCHART_MEMORY=0 "$bin" na.txt 10 "$font" out/
+
 check "a pipe beyond the limit" 2 "histchart: out of memory reading '/dev/fd/[0-9]+': the table does not fit in memory$nl" 0 \
   env HISTCHART_MEMORY=32M "$bin" <(cat "$table") 10 "$font" out/
 # Under an address-space limit of what the program maps holding nothing (measured while it
@@ -82,20 +120,37 @@ if ! ldd "$bin" | grep -q libasan; then
   mv out wide
   check "ulimit -v" 0 "" 7 bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10 "$font" out/
   same_charts "ulimit -v" wide
+  # ... and it really read the table twice: by the time the first chart is being written, the
+  # bytes it has read are well over the table's size.
+  rm -rf out && mkdir out
+  bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10000 "$font" out/ 2>/dev/null &
+  for ((t = 0; t < 1200; t++)); do compgen -G 'out/*.jpg.*' >/dev/null && break; sleep 0.05; done
+  read_bytes=$(awk '/^rchar/ { print $2 }' "/proc/$!/io")
+  kill $! && wait $!
+  [ "${read_bytes:-0}" -gt $(($(stat -c %s wide.txt) * 6 / 5)) ] || fail "ulimit -v: read ${read_bytes:-?} bytes of a table of $(stat -c %s wide.txt)"
 fi
-check "forgiving bin count, a name prefix, umask 027" 0 "" 7 bash -c 'umask 027; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
-[ "$(stat -c %a out/run7_N_leaching.jpg)" = 640 ] || fail "prefix and umask: no out/run7_N_leaching.jpg of mode 640"
+# Under umask 002 a chart made 0644 (664 expected) or 0600 would show.
+check "forgiving bin count, a name prefix, umask 002" 0 "" 7 bash -c 'umask 002; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
+[ "$(stat -c %a out/run7_N_leaching.jpg)" = 664 ] || fail "prefix and umask: no out/run7_N_leaching.jpg of mode 664"
 # One bin: the title, "Count" and six count labels a chart, each measured and drawn.
 check "missing font" 0 "(draw_text\(\) error: [^$nl]*$nl){112}" 7 "$bin" "$table" 1 no/font.ttf out/
 check "a missing output directory" 3 "(histchart: cannot write chart 'out/no/[A-Za-z_0-9]+\.jpg': No such file or directory$nl){7}" 0 \
   "$bin" "$table" 10 "$font" out/no/
+# One chart of seven cannot be written (a directory stands under its name): status 3, its
+# message, and the six others.
+rm -rf out && mkdir -p out/NO.jpg
+timeout 120 "$bin" "$table" 10 "$font" out/ 2>stderr
+status=$?
+[ "$status" -eq 3 ] || fail "one chart unwritable: status $status"
+[ "$(cat stderr)" = "histchart: cannot write chart 'out/NO.jpg': Is a directory" ] || fail "one chart unwritable: $(cat stderr)"
+[ "$(find out -type f -name '*.jpg' | wc -l)" -eq 6 ] && [ -z "$(find out -type f ! -name '*.jpg')" ] || fail "one chart unwritable: out/ holds $(ls out | tr '\n' ' ')"
 check "a file size limit" 3 "(histchart: cannot write chart 'out/[A-Za-z_0-9]+\.jpg': File too large$nl){7}" 0 \
   bash -c 'ulimit -f 8; exec "$0" "$@"' "$bin" "$table" 10 "$font" out/
 
 # Hostile tables, as NAME and the rows after three header lines.
 hostile=(
   "empty" "" "binary garbage" "$(head -c 200000 /dev/urandom | tr -d '\0')"
-  "NUL bytes in fields" "$(printf '1 2\0019 3 4\0015 6 7 8\n2 1\001 2 3 4 5 6 7')"
+  "control bytes in fields" "$(printf '1 2\0019 3 4\0015 6 7 8\n2 1\001 2 3 4 5 6 7')"
   "an infinite range" $'1 1e308 1 1 1 1 1 1\n2 -1e308 2 2 2 2 2 2'
   "edges that stop moving" $'1 1e16 1 1 1 1 1 1\n2 10000000000000002 2 2 2 2 2 2'
   "a row of 10000 fields" "$(seq 1 10000 | tr '\n' ' ')"
@@ -104,15 +159,16 @@ hostile=(
 )
 for ((i = 0; i < ${#hostile[@]}; i += 2)); do
   printf 'h1\nh2\nh3\n%s\n' "${hostile[i + 1]}" >hostile.txt
-  check "${hostile[i]}" 0 "(histchart: left out [^$nl]*$nl)*" 7 "$bin" hostile.txt 10 "$font" out/
+  check "${hostile[i]}" 0 "(histchart: (fields read as 0|left out)[^$nl]*$nl)*" 7 "$bin" hostile.txt 10 "$font" out/
 done
 printf 'h\nh\nh\n1 nan inf -inf 1e999 -1e999 0x1p3 1e-400\n2 1 1 1 1 1 1 1\n3 2 2 2 2 2 2 2\n' >odd.txt
 check "values that are not finite" 0 "$(printf "histchart: left out values of '%s': 1 are not finite numbers\n" dSOC CH4 N2O NO N2)$nl" 7 \
   "$bin" odd.txt 10 "$font" out/
 for count in 1 33 10000; do check "$count bins" 0 "" 7 "$bin" "$table" "$count" "$font" out/; done
 
-# Interrupted while writing its second chart (of 10001 labels, which takes a while): the first
-# chart stays, the second leaves nothing, and the run ends by the signal.
+# Interrupted while charts are being written (10001 labels each, which takes a while): the
+# charts finished stay, whole; the ones in progress, in this process or a helper, leave
+# nothing; and the run ends by the signal.
 printf 'h\nh\nh\n1 0 0 0 0 0 0 0\n2 1 1 1 1 1 1 1\n3 .999 .999 .999 .999 .999 .999 .999\n' >long.txt
 for sig in TERM INT; do
   rm -rf out && mkdir out
@@ -120,14 +176,16 @@ for sig in TERM INT; do
   # histchart leaves an ignored signal ignored, as nohup expects.
   env --default-signal=INT "$bin" long.txt 10000 "$font" out/ &
   for ((t = 0; t < 1200; t++)); do
-    [ -e out/dSOC.jpg ] && compgen -G 'out/CH4.jpg.*' >/dev/null && break
+    compgen -G 'out/*.jpg' >/dev/null && compgen -G 'out/*.jpg.*' >/dev/null && break
     sleep 0.05
   done
   kill -s "$sig" $!
   wait $!
   status=$?
   [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
-  [ "$(ls out)" = dSOC.jpg ] || fail "SIG$sig: out/ holds $(ls out | tr '\n' ' ')"
+  charts=$(find out -name '*.jpg' | wc -l)
+  [ "$charts" -ge 1 ] && [ "$charts" -lt 7 ] && [ "$(ls out | wc -l)" -eq "$charts" ] || fail "SIG$sig: out/ holds $(ls out | tr '\n' ' ')"
+  whole_charts "SIG$sig"
 done
 # Two runs writing the same names at once each end with whole charts under every name.
 rm -rf out && mkdir out
@@ -135,5 +193,40 @@ rm -rf out && mkdir out
 wait -n && wait -n || fail "concurrent runs: one failed"
 [ "$(ls out | wc -l)" -eq 7 ] || fail "concurrent runs: out/ holds $(ls out | tr '\n' ' ')"
 whole_charts "concurrent runs"
+
+# One CPU or all of them: the same charts and the same messages, for a large irregular table
+# (records split over lines, blank and white-space lines, CR LF rows, extra columns, fields
+# that are not numbers, values that are not finite, long lines, an incomplete record at the
+# end), read in pieces, from gzip in blocks, and read twice.
+awk 'BEGIN { srand(7); print "h\nh\nh"; for (i = 0; i < 400000; i++) { r = rand();
+  if (r < 0.05) { print i, rand(), rand(); print rand(), rand(), rand(), rand(), rand() }
+  else if (r < 0.07) { print i, rand(), rand(); print rand(), rand(); print rand(), rand(), rand() }
+  else if (r < 0.08) print "   \t"
+  else if (r < 0.09) printf "%d %f NA %f %f - %f %f %f\r\n", i, rand(), rand(), rand(), rand(), rand(), rand()
+  else if (r < 0.095) print i, "nan", rand() * 1e6, "inf", 1, 2, 3, 4, 5, 6, 7, 8, 9
+  else if (r < 0.0952) { printf "%d", i; for (k = 0; k < 3000; k++) printf " %f", rand(); print "" }
+  else printf "%d %.3f %.4f %.2f %f %f %f %f\n", i, rand() * 900 - 300, rand(), rand() * 4, rand(), rand(), rand() * 50, rand() } printf "1 2 3" }' >irregular.txt
+gzip -1 -c irregular.txt >irregular.gz
+for run in "irregular.txt unlimited" "irregular.gz unlimited" "irregular.txt 40M"; do
+  read -r file limit <<<"$run"
+  memory=()
+  [ "$limit" = unlimited ] || memory=("HISTCHART_MEMORY=$limit")
+  rm -rf one all && mkdir one all
+  env "${memory[@]}" taskset -c 0 "$bin" "$file" 20 "$font" one/ 2>one.err
+  env "${memory[@]}" "$bin" "$file" 20 "$font" all/ 2>all.err
+  cmp -s one.err all.err && [ -s one.err ] || fail "one CPU or all, $run: the messages differ"
+  for f in one/*.jpg; do cmp -s "$f" "all/${f#one/}" || fail "one CPU or all, $run: ${f#one/} differs"; done
+  [ "$(ls all | wc -l)" -eq 7 ] || fail "one CPU or all, $run: not 7 charts"
+done
+
+# On a terminal, a phase that takes more than a second shows a progress line, which is gone
+# when the run ends: the terminal keeps only the messages.
+if command -v script >/dev/null; then
+  rm -rf out && mkdir out
+  script -qec "{ head -c 100 na.txt; sleep 1.6; tail -c +101 na.txt; } | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
+  screen=$(sed -e 's/\r$//' -e 's/.*\r\x1b\[K//' tty.txt)
+  grep -q "histchart: reading '/dev/stdin': " tty.txt || fail "progress: no progress line on the terminal"
+  [ "$screen" = "$(env HISTCHART_MEMORY=0 "$bin" na.txt 10 "$font" out/ 2>&1)" ] || fail "progress: the terminal keeps $(cat -v tty.txt | head -c 300)"
+fi
 
 [ "$failures" -eq 0 ] && echo "end to end: all passed"

@@ -1,0 +1,71 @@
+#include "driver/progress.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include <unistd.h>
+
+#include "driver/messages.h"
+
+namespace {
+
+constexpr auto kQuiet = std::chrono::seconds(1);             // a phase shorter than this shows none
+constexpr auto kRedraw = std::chrono::milliseconds(100);     // at most ten lines a second
+
+std::string size_text(double bytes) {
+  char text[32];
+  if (bytes >= 1e9) {
+    std::snprintf(text, sizeof text, "%.1f GB", bytes / 1e9);
+  } else if (bytes >= 1e6) {
+    std::snprintf(text, sizeof text, "%.0f MB", bytes / 1e6);
+  } else {
+    std::snprintf(text, sizeof text, "%.0f kB", bytes / 1e3);
+  }
+  return text;
+}
+
+std::string progress_text(const std::string& what, Progress::Unit unit, std::uint64_t done,
+                          std::uint64_t total, double seconds) {
+  std::string text = "histchart: " + what + ": ";
+  if (unit == Progress::Unit::charts) {
+    return text + std::to_string(done) + " of " + std::to_string(total);
+  }
+  text += size_text(static_cast<double>(done));
+  if (total > 0) text += " of " + size_text(static_cast<double>(total));
+  if (seconds > 0) text += ", " + size_text(static_cast<double>(done) / seconds) + "/s";
+  return text;
+}
+
+}  // namespace
+
+Progress::Progress(std::string what, Unit unit, std::uint64_t total,
+                   const std::atomic<std::uint64_t>* count)
+    : what_(std::move(what)), unit_(unit), total_(total), count_(count ? count : &done) {
+  if (!::isatty(STDERR_FILENO)) return;
+  try {
+    thread_ = std::thread([this] { run(); });
+  } catch (const std::system_error&) {
+    // No progress line then; the run itself does not need one.
+  }
+}
+
+Progress::~Progress() {
+  if (!thread_.joinable()) return;
+  {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+  }
+  finished_.notify_all();
+  thread_.join();
+  erase_status_line();
+}
+
+void Progress::run() {
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_lock lock(mutex_);
+  if (finished_.wait_for(lock, kQuiet, [&] { return stop_; })) return;
+  do {
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    show_status_line(progress_text(what_, unit_, *count_, total_, elapsed.count()));
+  } while (!finished_.wait_for(lock, kRedraw, [&] { return stop_; }));
+}

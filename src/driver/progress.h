@@ -1,0 +1,44 @@
+// One progress line on the terminal while a phase of the run takes its time.
+//
+// Only when standard error is a terminal, and only once a phase has run for about a second:
+// the line is redrawn in place (carriage return, then erase to the end of the line) at most
+// about ten times a second, and erased before any message line and when the phase ends, so
+// that the terminal keeps nothing but the run's messages. When standard error is not a
+// terminal nothing changes at all: no thread, no byte more.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+class Progress {
+ public:
+  enum class Unit { bytes, charts };
+
+  // `what`: the phase, as the line starts ("reading 'results.txt'"); `total`: what `done`
+  // counts up to, 0 where unknown (a pipe). `count`, where given, is read in place of `done`.
+  Progress(std::string what, Unit unit, std::uint64_t total,
+           const std::atomic<std::uint64_t>* count = nullptr);
+  ~Progress();
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+  // How far the phase has come, in `unit`s; the work updates it as it goes.
+  std::atomic<std::uint64_t> done{0};
+
+ private:
+  void run();
+  std::string line(double seconds) const;
+
+  std::string what_;
+  Unit unit_;
+  std::uint64_t total_;
+  const std::atomic<std::uint64_t>* count_;
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  bool stop_ = false;
+  std::thread thread_;
+};

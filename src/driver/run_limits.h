@@ -1,0 +1,41 @@
+// What a run may use of the machine: the memory it may hold, which decides whether a table's
+// values are kept in memory or the table is read twice, and the cores it may read and draw on.
+//
+// Both come from what a batch scheduler or a container sets as well as from the machine: the
+// process's resource limits, its CPU affinity, and the limits of its cgroup and every group
+// above it. The sources are read into SystemState first, so that the rules can be held to
+// made-up states.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+inline constexpr std::size_t kNoMemoryLimit = SIZE_MAX;
+
+struct SystemState {
+  static SystemState of_this_process();
+
+  std::string meminfo;      // the text of /proc/meminfo
+  std::string status;       // of /proc/self/status
+  std::string cgroups;      // of /proc/self/cgroup
+  std::string cgroup_root;  // where the cgroup file systems are mounted: /sys/fs/cgroup
+  std::optional<std::uint64_t> address_space_limit;  // ulimit -v, in bytes; none: unlimited
+  std::optional<std::uint64_t> data_limit;           // ulimit -d
+  int affinity_cpus = 1;                             // the CPUs the process may run on
+};
+
+// A size as HISTCHART_MEMORY gives it: whole bytes with an optional K, M or G suffix (powers of
+// 1024, either case). Nothing for anything else, or a size beyond size_t.
+std::optional<std::size_t> parse_memory_size(std::string_view text);
+
+// The memory the process may still take: MemAvailable, lowered by an address-space or data-size
+// limit and by the memory limits of its cgroups, each less what is already used of it.
+// kNoMemoryLimit where none of them can be read.
+std::size_t available_memory(const SystemState& state);
+
+// The cores the process may use: its affinity, lowered by the CPU quota of its cgroups
+// (rounded up to whole cores). At least 1.
+int usable_cpus(const SystemState& state);

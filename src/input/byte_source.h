@@ -1,0 +1,79 @@
+// The bytes of the input table as the parser sees them: read from the file as they stand, or
+// decompressed on the way.
+//
+// A compressed table is recognised by its leading magic bytes, never by its name, so a
+// results.txt that is really gzip data reads as what it is, from a regular file or a pipe.
+// Every format reads as one stream however it was written: concatenated gzip members (pigz,
+// bgzip), several zstd frames, xz streams or bzip2 streams. A damaged or cut-short stream is an
+// error with its reason, never a shorter table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+// Why the table cannot be read on: the reason part of "cannot read input table 'PATH': REASON".
+struct ReadFailure {
+  std::string reason;
+};
+
+enum class Compression { none, gzip, zstd, xz, bzip2 };
+
+// The format that the leading bytes of a table announce. Needs up to 10 bytes to tell.
+Compression sniff_compression(std::string_view head);
+
+// Refuses, as a ReadFailure, a table whose first bytes (at least the first 64 KiB of it,
+// after decompression) are not text: UTF-16 (a byte-order mark at the start) or binary data
+// (a NUL byte).
+void check_text(std::string_view first_bytes);
+inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
+
+// Compressed bytes as they come from the file: `head` first (bytes already read to sniff the
+// format), then the descriptor.
+class RawInput {
+ public:
+  RawInput(int fd, std::string head);
+  // What is buffered and not yet consumed; reads more when nothing is. Empty at the end.
+  std::string_view fill();
+  void consume(std::size_t n) { start_ += n; }
+  bool at_end() { return fill().empty(); }
+  std::uint64_t bytes_read() const { return bytes_read_; }
+
+ private:
+  int fd_;
+  std::vector<char> buffer_;
+  std::size_t start_ = 0, end_ = 0;
+  std::uint64_t bytes_read_ = 0;
+};
+
+class PlainBytes;
+class GzipBytes;
+class ZstdBytes;
+class XzBytes;
+class Bzip2Bytes;
+
+class ByteSource {
+ public:
+  // Reads from `fd` (which stays the caller's), after the bytes of `head` already read from it.
+  ByteSource(int fd, Compression format, std::string head);
+  ByteSource(ByteSource&&) noexcept;
+  ByteSource& operator=(ByteSource&&) noexcept;
+  ~ByteSource();
+
+  // Fills `out` with up to `size` next bytes of the table and returns how many; 0 only at its
+  // end. Throws ReadFailure when the file cannot be read or its compressed data is damaged or
+  // ends too early.
+  std::size_t read(char* out, std::size_t size);
+  // Bytes taken from the file so far: compressed ones where the table is compressed.
+  std::uint64_t file_bytes_read() const { return input_.bytes_read(); }
+
+ private:
+  RawInput input_;
+  std::variant<std::unique_ptr<PlainBytes>, std::unique_ptr<GzipBytes>, std::unique_ptr<ZstdBytes>,
+               std::unique_ptr<XzBytes>, std::unique_ptr<Bzip2Bytes>>
+      decoder_;
+};

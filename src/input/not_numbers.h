@@ -1,0 +1,35 @@
+// Fields of one series that are not numbers: how many, and the first of them in the table.
+//
+// Such a field keeps the value atof gives it (0, or its leading number), so the charts are
+// those the table has always given; the report only makes it visible. Tallies of pieces of a
+// table read apart merge into what one reading from the start gives: the first field is the
+// one with the lowest offset, whichever piece saw it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "input/table_scanner.h"
+
+struct NotNumbers {
+  void add(const FieldNote& note) {
+    if (count++ == 0 || note.offset < first.offset) first = note;
+  }
+  void merge(const NotNumbers& other) {
+    if (other.count == 0) return;
+    if (count == 0 || other.first.offset < first.offset) first = other.first;
+    count += other.count;
+  }
+
+  std::uint64_t count = 0;
+  FieldNote first;  // valid when count > 0
+};
+
+// The report line for a series, without its line break:
+//   histchart: fields read as 0 or their leading number in 'CH4': 40 are not numbers, the first
+//   'NA' on line 13
+// The field is shown as it stands, at most FieldNote::kKept bytes of it and then "...", with
+// control bytes written as \xHH so that it cannot disturb a terminal.
+// REQUIRES: count > 0.
+std::string not_numbers_line(std::string_view short_name, const NotNumbers& tally);

@@ -1,0 +1,85 @@
+#include "input/read_buffer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include <unistd.h>
+
+#include "input/byte_source.h"
+
+std::uint64_t MemoryBudget::take_up_to(std::uint64_t want) {
+  std::uint64_t left = left_.load();
+  std::uint64_t taken = 0;
+  do {
+    taken = std::min(left, want);
+  } while (taken > 0 && !left_.compare_exchange_weak(left, left - taken));
+  return taken;
+}
+
+void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room) {
+  const std::size_t size = buffer.size() * 2;
+  if (size - base > room.bytes()) throw std::bad_alloc();
+  if (buffer.size() == base) room.borrow();
+  buffer.resize(size);
+}
+
+void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t in_use,
+                       WordRoom& room) {
+  if (buffer.size() == base || in_use > base / 2) return;
+  std::vector<char> smaller(base);
+  std::copy_n(buffer.begin(), in_use, smaller.begin());
+  buffer.swap(smaller);
+  room.give_back();
+}
+
+FileChunks::FileChunks(int fd, std::uint64_t end, WordRoom& room,
+                       std::atomic<std::uint64_t>* progress)
+    : fd_(fd), end_(end), room_(room), progress_(progress) {}
+
+FileChunks::~FileChunks() {
+  if (buffer_.size() != base_) room_.give_back();
+}
+
+std::string_view FileChunks::at(std::uint64_t offset) {
+  if (base_ == 0) {
+    base_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(end_ - offset, 1, kReadBuffer));
+    buffer_.resize(base_);
+  }
+  const std::uint64_t buffered_end = buffer_offset_ + size_;
+  std::size_t keep = 0;
+  if (offset >= buffer_offset_ && offset < buffered_end) {
+    keep = static_cast<std::size_t>(buffered_end - offset);
+    if (keep == buffer_.size()) grow_for_word(buffer_, base_, room_);
+    std::memmove(buffer_.data(), buffer_.data() + (offset - buffer_offset_), keep);
+  }
+  shrink_after_word(buffer_, base_, keep, room_);
+  buffer_offset_ = offset;
+  size_ = keep;
+  stop_ = nullptr;
+  while (size_ < buffer_.size()) {
+    const std::uint64_t at = buffer_offset_ + size_;
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(buffer_.size() - size_, end_ - at));
+    if (want == 0) {
+      stop_ = buffer_.data() + size_;
+      break;
+    }
+    const ssize_t got = ::pread(fd_, buffer_.data() + size_, want, static_cast<off_t>(at));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw ReadFailure{std::strerror(errno)};
+    }
+    if (got == 0) {
+      // The end of the file ends any stretch (also one laid out before the file shrank).
+      end_ = at;
+      eof_ = true;
+      stop_ = buffer_.data() + size_;
+      break;
+    }
+    size_ += static_cast<std::size_t>(got);
+    if (progress_) *progress_ += static_cast<std::uint64_t>(got);
+  }
+  return {buffer_.data(), size_};
+}
