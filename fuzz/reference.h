@@ -46,7 +46,8 @@ inline ReferenceTable reference_table(const std::string& text) {
       in >> std::ws;
       const auto at = static_cast<std::uint64_t>(in.tellg());
       if (in) {
-        lines += static_cast<std::uint64_t>(std::count(text.begin() + counted_to, text.begin() + at, '\n'));
+        lines += static_cast<std::uint64_t>(
+            std::count(text.begin() + counted_to, text.begin() + at, '\n'));
         counted_to = at;
         line[f] = lines + 1;
       }

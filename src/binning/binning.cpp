@@ -80,30 +80,28 @@ void HistogramJob::make_bins() {
   for (auto& mine : counters) {
     for (const Series& s : series) mine.emplace_back(s.range, bin_count);
   }
+  auto count = [&](std::vector<BinCounter>& mine, const Row* rows, std::size_t size) {
+    for (std::size_t k = 0; k < size; ++k) {
+      for (std::size_t i = 0; i < rows[k].size(); ++i) mine[i].add(rows[k][i]);
+    }
+  };
   struct Slice {
-    int series;
-    const double* values;
+    const Row* rows;
     std::size_t size;
   };
   std::vector<Slice> slices;
-  constexpr std::size_t kSlice = std::size_t{1} << 20;
-  for (const Series& s : series) {
-    for (const Values& part : s.values) {
-      for (std::size_t at = 0; at < part.size(); at += kSlice) {
-        slices.push_back({s.index, part.data() + at, std::min(kSlice, part.size() - at)});
-      }
+  constexpr std::size_t kSlice = std::size_t{1} << 18;
+  for (const Rows& part : held) {
+    for (std::size_t at = 0; at < part.size(); at += kSlice) {
+      slices.push_back({part.data() + at, std::min(kSlice, part.size() - at)});
     }
   }
   for_each_task(slices.size(), threads, [&](std::size_t i, int worker) {
-    BinCounter& counter = counters[static_cast<std::size_t>(worker)][slices[i].series];
-    for (std::size_t k = 0; k < slices[i].size; ++k) counter.add(slices[i].values[k]);
+    count(counters[static_cast<std::size_t>(worker)], slices[i].rows, slices[i].size);
   });
   if (unheld) {
     read_again(*unheld, input_file, threads, [&](int worker, std::span<const Row> rows) {
-      std::vector<BinCounter>& mine = counters[static_cast<std::size_t>(worker)];
-      for (const Row& row : rows) {
-        for (std::size_t i = 0; i < row.size(); ++i) mine[i].add(row[i]);
-      }
+      count(counters[static_cast<std::size_t>(worker)], rows.data(), rows.size());
     });
   }
   for (Series& s : series) {
@@ -114,6 +112,6 @@ void HistogramJob::make_bins() {
       throw diagnostic("cannot read input table", input_file, "it changed while it was read");
     }
     s.bins = counter.bins();
-    std::vector<Values>().swap(s.values);  // not needed again: the charts need the bins alone
   }
+  std::vector<Rows>().swap(held);  // not needed again: the charts need the bins alone
 }

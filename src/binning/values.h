@@ -1,4 +1,4 @@
-// The array type that holds a series' values, and the range of a series' values.
+// The arrays that hold the records' values, and the range of a series' values.
 //
 // A table of millions of rows fills hundreds of megabytes of fresh memory, and on the machines
 // we run on the first touch of each 4 KiB page costs more than parsing the numbers that fill
@@ -8,6 +8,7 @@
 // actually written become resident. Small arrays use the ordinary heap.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +47,10 @@ struct BigAllocator {
   }
 };
 
-using Values = std::vector<double, BigAllocator<double>>;
+// The seven values of one record, in series order, and records held together: a row at a time
+// is what the reader writes and what the counting reads.
+using Row = std::array<double, 7>;
+using Rows = std::vector<Row, BigAllocator<Row>>;
 
 // The extent of a series: its smallest and largest finite value, and how many values were and
 // were not finite (NaN and +-inf have no place on a finite axis and are left out).

@@ -12,7 +12,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-
 namespace {
 
 // The temporary file of the chart in progress, for the interrupt handler. It is set and
@@ -114,7 +113,6 @@ void ChartFile::discard() {
   temp_file_in_progress = nullptr;
   temp_name_.clear();
 }
-
 
 void set_chart_helper(int slot, pid_t pid) { helpers_in_progress[slot] = pid; }
 

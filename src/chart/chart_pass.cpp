@@ -133,8 +133,7 @@ void HistogramJob::draw_histograms() {
                         MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   PassCounters local;
   PassCounters* counters = shared == MAP_FAILED ? &local : new (shared) PassCounters;
-  const int processes =
-      shared == MAP_FAILED ? 1 : std::clamp(threads, 1, SeriesTable::kSize);
+  const int processes = shared == MAP_FAILED ? 1 : std::clamp(threads, 1, SeriesTable::kSize);
   Progress progress("drawing the charts", Progress::Unit::charts, SeriesTable::kSize,
                     &counters->drawn);
 
@@ -200,8 +199,9 @@ void HistogramJob::draw_histograms() {
   // The messages in chart order, as one process drawing the charts one after another gives them.
   for (int i = 0; i < SeriesTable::kSize; ++i) {
     if (!outcomes[i]) {
-      outcomes[i] = ChartOutcome{false, {diagnostic("cannot write chart", output_names[i],
-                                                    "the process drawing it ended unexpectedly")}};
+      outcomes[i] = ChartOutcome{false,
+                                 {diagnostic("cannot write chart", output_names[i],
+                                             "the process drawing it ended unexpectedly")}};
     }
     for (const std::string& line : outcomes[i]->lines) print_line(line);
     if (!outcomes[i]->written) ++unwritten_charts;

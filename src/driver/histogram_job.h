@@ -49,8 +49,11 @@ class HistogramJob {
   // What the run may hold in memory; a table whose values would not fit is read twice.
   std::size_t memory_limit = kNoMemoryLimit;
   int threads = 1;  // the cores the run may use
-  std::optional<UnheldRecords> unheld;  // records read_data measured but could not hold
-  int unwritten_charts = 0;             // charts that could not be written in full
-  TextMeasures text_measures;           // kept by draw_text for the run
+  // The records read_data held, in parts (one for each piece of the table read on its own);
+  // counting needs no order, so the parts are never joined.
+  std::vector<Rows> held;
+  std::optional<UnheldRecords> unheld;      // records read_data measured but could not hold
+  int unwritten_charts = 0;                 // charts that could not be written in full
+  TextMeasures text_measures;               // kept by draw_text for the run
   std::vector<std::string> chart_messages;  // of the chart being drawn
 };

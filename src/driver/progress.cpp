@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr auto kQuiet = std::chrono::seconds(1);             // a phase shorter than this shows none
-constexpr auto kRedraw = std::chrono::milliseconds(100);     // at most ten lines a second
+constexpr auto kQuiet = std::chrono::seconds(1);          // a phase shorter than this shows none
+constexpr auto kRedraw = std::chrono::milliseconds(100);  // at most ten lines a second
 
 std::string size_text(double bytes) {
   char text[32];

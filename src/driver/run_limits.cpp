@@ -72,8 +72,11 @@ void for_each_cgroup(const SystemState& state, std::string_view controller, Visi
     const bool v2 = controllers.empty();
     if (!v2 && !names(controllers, controller)) continue;
     // v2 alone is mounted at the root; beside v1 (a hybrid set-up) it is mounted at unified/.
-    const bool hybrid = v2 && std::ifstream(state.cgroup_root + "/unified/cgroup.controllers").good();
-    const std::string root = state.cgroup_root + (hybrid ? "/unified" : v2 ? "" : "/" + controllers);
+    const bool hybrid =
+        v2 && std::ifstream(state.cgroup_root + "/unified/cgroup.controllers").good();
+    const std::string root = state.cgroup_root + (hybrid ? "/unified"
+                                                  : v2   ? ""
+                                                         : "/" + controllers);
     for (std::string path = line.substr(second + 1); !path.empty();
          path.erase(path == "/" ? 0 : std::max<std::size_t>(path.rfind('/'), 1))) {
       visit(root + (path == "/" ? "" : path), v2);

@@ -1,9 +1,10 @@
 // The seven result variables a run charts, in their fixed order.
 //
-// Each Series carries one variable through the run: the reader holds its values (as many as
-// the run may hold), measures their range and notes its fields that are not numbers, the
-// binning counts the values into its bins, the chart pass draws them. The position of a series in the table is its index, which also selects its
-// input column and its output file name.
+// Each Series carries one variable through the run: the reader measures its range and notes
+// its fields that are not numbers (the values themselves are held by record, see
+// HistogramJob::held), the binning counts the values into its bins, the chart pass draws them. The
+// position of a series in the table is its index, which also selects its input column and its
+// output file name.
 #pragma once
 
 #include <array>
@@ -19,9 +20,6 @@
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
 
-  // The values held, in parts (one for each piece of the table that was read on its own).
-  // Counting needs no order, so the parts are never joined.
-  std::vector<Values> values;
   ValueRange range;  // of every value read, held or not
   NotNumbers not_numbers;
   std::vector<Bin> bins;

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-
 BlockStream::BlockStream(ByteSource source, const WordRoom& room, int ahead, std::size_t block)
     : source_(std::move(source)), word_room_(room.bytes()), ahead_(ahead), block_(block) {
   thread_ = std::thread([this] { produce(); });

@@ -29,7 +29,7 @@ struct Block {
   std::vector<char> bytes;
   std::size_t size = 0;
   std::uint64_t offset = 0;  // of its first byte in the table
-  bool last = false;               // the table ends with this block
+  bool last = false;         // the table ends with this block
 };
 
 class BlockStream {

@@ -39,7 +39,10 @@ bool starts_with(std::string_view bytes, std::string_view magic) {
 Compression sniff_compression(std::string_view head) {
   if (starts_with(head, "\x1f\x8b")) return Compression::gzip;
   if (starts_with(head, "\x28\xb5\x2f\xfd")) return Compression::zstd;
-  if (starts_with(head, std::string_view("\xfd" "7zXZ\0", 6))) return Compression::xz;
+  if (starts_with(head, std::string_view("\xfd"
+                                         "7zXZ\0",
+                                         6)))
+    return Compression::xz;
   // "BZh", the block size digit, then the magic of a first block or of an empty stream's end:
   // a header line that happens to start with "BZh9" is still text.
   if (head.size() >= 10 && starts_with(head, "BZh") && head[3] >= '1' && head[3] <= '9' &&
@@ -124,11 +127,16 @@ class GzipBytes {
  private:
   static const char* reason(int result) {
     switch (result) {
-      case ISAL_INCORRECT_CHECKSUM: return "its checksum does not match";
-      case ISAL_INVALID_WRAPPER: return "invalid gzip header";
-      case ISAL_UNSUPPORTED_METHOD: return "unknown compression method";
-      case ISAL_INVALID_LOOKBACK: return "invalid distance";
-      default: return "invalid deflate data";
+      case ISAL_INCORRECT_CHECKSUM:
+        return "its checksum does not match";
+      case ISAL_INVALID_WRAPPER:
+        return "invalid gzip header";
+      case ISAL_UNSUPPORTED_METHOD:
+        return "unknown compression method";
+      case ISAL_INVALID_LOOKBACK:
+        return "invalid distance";
+      default:
+        return "invalid deflate data";
     }
   }
 
@@ -202,11 +210,16 @@ class XzBytes {
  private:
   static const char* reason(lzma_ret result) {
     switch (result) {
-      case LZMA_MEM_ERROR: return "out of memory";
-      case LZMA_FORMAT_ERROR: return "not in the .xz format";
-      case LZMA_OPTIONS_ERROR: return "unsupported options";
-      case LZMA_DATA_ERROR: return "compressed data is corrupt";
-      default: return "unexpected error";
+      case LZMA_MEM_ERROR:
+        return "out of memory";
+      case LZMA_FORMAT_ERROR:
+        return "not in the .xz format";
+      case LZMA_OPTIONS_ERROR:
+        return "unsupported options";
+      case LZMA_DATA_ERROR:
+        return "compressed data is corrupt";
+      default:
+        return "unexpected error";
     }
   }
 
@@ -258,14 +271,23 @@ class Bzip2Bytes {
   bool in_stream_ = false;
 };
 
-ByteSource::ByteSource(int fd, Compression format, std::string head)
-    : input_(fd, std::move(head)) {
+ByteSource::ByteSource(int fd, Compression format, std::string head) : input_(fd, std::move(head)) {
   switch (format) {
-    case Compression::none: decoder_ = std::make_unique<PlainBytes>(); break;
-    case Compression::gzip: decoder_ = std::make_unique<GzipBytes>(); break;
-    case Compression::zstd: decoder_ = std::make_unique<ZstdBytes>(); break;
-    case Compression::xz: decoder_ = std::make_unique<XzBytes>(); break;
-    case Compression::bzip2: decoder_ = std::make_unique<Bzip2Bytes>(); break;
+    case Compression::none:
+      decoder_ = std::make_unique<PlainBytes>();
+      break;
+    case Compression::gzip:
+      decoder_ = std::make_unique<GzipBytes>();
+      break;
+    case Compression::zstd:
+      decoder_ = std::make_unique<ZstdBytes>();
+      break;
+    case Compression::xz:
+      decoder_ = std::make_unique<XzBytes>();
+      break;
+    case Compression::bzip2:
+      decoder_ = std::make_unique<Bzip2Bytes>();
+      break;
   }
 }
 

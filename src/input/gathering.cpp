@@ -11,14 +11,14 @@ constexpr std::uint64_t kRecordBytes = sizeof(Row);
 }  // namespace
 
 Holder::Holder(std::size_t capacity, MemoryBudget& budget) : budget_(&budget) {
-  // A reservation costs address space, not memory (see Values), but an address-space limit or
-  // strict overcommit may still refuse it: then less is reserved.
-  for (;; capacity /= 2) {
+  // A reservation costs address space, not memory (see BigAllocator), but an address-space
+  // limit or strict overcommit may still refuse it: then less is reserved.
+  for (capacity = std::min(capacity, rows_.max_size());; capacity /= 2) {
     try {
-      for (Values& v : values_) v.reserve(capacity);
+      rows_.reserve(capacity);
       return;
     } catch (const std::bad_alloc&) {
-      for (Values& v : values_) Values().swap(v);
+      Rows().swap(rows_);
     }
   }
 }
@@ -28,7 +28,7 @@ Holder::~Holder() {
 }
 
 bool Holder::take() {
-  const std::size_t capacity = values_[0].capacity() - values_[0].size();
+  const std::size_t capacity = rows_.capacity() - rows_.size();
   const std::uint64_t bytes =
       budget_->take_up_to(std::min(kBatch, capacity) * kRecordBytes) / kRecordBytes * kRecordBytes;
   allowance_ = static_cast<std::size_t>(bytes / kRecordBytes);
@@ -38,7 +38,7 @@ bool Holder::take() {
 void Holder::truncate(std::size_t rows) {
   if (rows >= size()) return;
   budget_->give((size() - rows) * kRecordBytes);
-  for (Values& v : values_) v.resize(rows);
+  rows_.resize(rows);
 }
 
 void Holder::drop(std::size_t from, std::size_t to) {
@@ -46,26 +46,23 @@ void Holder::drop(std::size_t from, std::size_t to) {
   if (from < to) dropped_.emplace_back(from, to);
 }
 
-std::array<Values, 7> Holder::release() {
+Rows Holder::release() {
   budget_->give(allowance_ * kRecordBytes);
   allowance_ = 0;
   // Rare (a stretch read with a wrong guess, while later ones were held after it): the
   // dropped records close up.
   std::sort(dropped_.begin(), dropped_.end());
-  for (Values& v : values_) {
-    std::size_t kept = dropped_.empty() ? v.size() : dropped_.front().first;
-    for (std::size_t k = 0; k < dropped_.size(); ++k) {
-      const std::size_t next = k + 1 < dropped_.size() ? dropped_[k + 1].first : v.size();
-      kept = static_cast<std::size_t>(
-          std::copy(v.begin() + static_cast<std::ptrdiff_t>(dropped_[k].second),
-                    v.begin() + static_cast<std::ptrdiff_t>(next),
-                    v.begin() + static_cast<std::ptrdiff_t>(kept)) -
-          v.begin());
-    }
-    v.resize(kept);
+  std::size_t kept = dropped_.empty() ? rows_.size() : dropped_.front().first;
+  for (std::size_t k = 0; k < dropped_.size(); ++k) {
+    const std::size_t next = k + 1 < dropped_.size() ? dropped_[k + 1].first : rows_.size();
+    std::copy(rows_.begin() + static_cast<std::ptrdiff_t>(dropped_[k].second),
+              rows_.begin() + static_cast<std::ptrdiff_t>(next),
+              rows_.begin() + static_cast<std::ptrdiff_t>(kept));
+    kept += next - dropped_[k].second;
   }
+  rows_.resize(kept);
   dropped_.clear();
-  return std::move(values_);
+  return std::move(rows_);
 }
 
 void Tally::merge(Tally&& other) {

@@ -15,9 +15,9 @@
 #include "input/read_buffer.h"
 #include "input/table_scanner.h"
 
-using Row = std::array<double, 7>;
-
-// The values of one piece of the table, seven arrays, held within the run's memory budget.
+// The records of one piece of the table, held within the run's memory budget. One array of
+// rows rather than seven of values: fresh memory costs its zeroing by the huge page, and one
+// partly filled page a piece wastes less than seven.
 class Holder {
  public:
   // Reserves address space for `capacity` records (as much of it as the system lends); memory
@@ -25,7 +25,7 @@ class Holder {
   Holder(std::size_t capacity, MemoryBudget& budget);
   ~Holder();
   Holder(Holder&& other) noexcept
-      : values_(std::move(other.values_)),
+      : rows_(std::move(other.rows_)),
         dropped_(std::move(other.dropped_)),
         allowance_(std::exchange(other.allowance_, 0)),
         budget_(other.budget_) {}
@@ -35,21 +35,21 @@ class Holder {
   bool room() { return allowance_ > 0 || take(); }
   // REQUIRES: room().
   void push(const Row& row) {
-    for (std::size_t i = 0; i < row.size(); ++i) values_[i].push_back(row[i]);
+    rows_.push_back(row);
     --allowance_;
   }
-  std::size_t size() const { return values_[0].size(); }
+  std::size_t size() const { return rows_.size(); }
   // Drops the records from `rows` on and gives their memory back.
   void truncate(std::size_t rows);
   // Drops the records [from, to), which later ones may follow.
   void drop(std::size_t from, std::size_t to);
-  // The values held, without the dropped ones.
-  std::array<Values, 7> release();
+  // The records held, without the dropped ones.
+  Rows release();
 
  private:
   bool take();
 
-  std::array<Values, 7> values_;
+  Rows rows_;
   std::vector<std::pair<std::size_t, std::size_t>> dropped_;
   std::size_t allowance_ = 0;  // records taken from the budget and not yet held
   MemoryBudget* budget_;

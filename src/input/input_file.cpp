@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
+#include <exception>
 #include <map>
 #include <mutex>
-#include <thread>
-#include <cerrno>
-#include <cstring>
-#include <exception>
 #include <new>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -109,9 +109,9 @@ struct Piece {
 
   std::uint64_t begin, end;  // end: Unheld::kToEnd for the last piece
   Holder holder;
-  std::uint64_t resume = 0;  // where the piece's own reading started, past its head
+  std::uint64_t resume = 0;        // where the piece's own reading started, past its head
   bool resumed_at_record = false;  // with no record open there, as the truth must have it too
-  TableScanner scanner;      // where it ended; lines counted from `begin`
+  TableScanner scanner;            // where it ended; lines counted from `begin`
   Tally tally;
   std::exception_ptr failure;
   bool failed_in_head = false;  // then the guess may have failed where the truth would not
@@ -216,17 +216,14 @@ bool InputFile::read(SeriesTable& series) {
     series[static_cast<int>(i)].not_numbers = reading.total.not_numbers[i];
   }
   for (Holder& holder : reading.holders) {
-    std::array<Values, 7> values = holder.release();
-    for (std::size_t i = 0; i < values.size(); ++i) {
-      if (!values[i].empty()) series[static_cast<int>(i)].values.push_back(std::move(values[i]));
-    }
+    Rows rows = holder.release();
+    if (!rows.empty()) held.push_back(std::move(rows));
   }
   std::vector<Unheld>& stretches = reading.total.unheld;
   std::erase_if(stretches, [](const Unheld& s) { return s.records == 0; });
   if (!stretches.empty()) {
-    std::sort(stretches.begin(), stretches.end(), [](const Unheld& a, const Unheld& b) {
-      return a.from.offset() < b.from.offset();
-    });
+    std::sort(stretches.begin(), stretches.end(),
+              [](const Unheld& a, const Unheld& b) { return a.from.offset() < b.from.offset(); });
     // Stretches that meet are read again as one.
     std::vector<Unheld> joined;
     for (Unheld& s : stretches) {
@@ -237,8 +234,7 @@ bool InputFile::read(SeriesTable& series) {
         joined.push_back(std::move(s));
       }
     }
-    unheld = UnheldRecords{std::move(file), format, std::move(joined), info,
-                           reading.room.bytes()};
+    unheld = UnheldRecords{std::move(file), format, std::move(joined), info, reading.room.bytes()};
   }
   header1 = reading.headers.headers()[0];
   header2 = reading.headers.headers()[1];
@@ -567,6 +563,7 @@ void HistogramJob::read_data() {
   reader.memory_limit = memory_limit;
   reader.threads = threads;
   reader.read(series);
+  held = std::move(reader.held);
   unheld = std::move(reader.unheld);
   for (const Series& s : series) {
     if (s.not_numbers.count > 0) {

@@ -24,11 +24,11 @@
 
 #include <sys/stat.h>
 
+#include "driver/run_limits.h"
 #include "driver/series.h"
 #include "input/block_stream.h"
 #include "input/byte_source.h"
 #include "input/gathering.h"
-#include "driver/run_limits.h"
 
 // What a run needs besides the values: the read buffers, the font, the images, the libraries'
 // own allocations. Held values stay this far below the memory limit.
@@ -54,7 +54,7 @@ struct UnheldRecords {
   FileDescriptor file;  // kept open, so the second reading is of the same file
   Compression format = Compression::none;
   std::vector<Unheld> stretches;  // in table order
-  struct stat identity {};       // the file as the first reading found it
+  struct stat identity {};        // the file as the first reading found it
   std::size_t word_room = 0;
 };
 
@@ -65,18 +65,17 @@ using RowBatches = std::function<void(int thread, std::span<const Row> rows)>;
 // Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
 // `count`. Throws the message text when the table can no longer be read, or gives other
 // records than the first time: it changed in between.
-void read_again(UnheldRecords& rest, const std::string& path, int threads,
-                const RowBatches& count);
+void read_again(UnheldRecords& rest, const std::string& path, int threads, const RowBatches& count);
 
 class InputFile {
  public:
   explicit InputFile(std::string path) : path(std::move(path)) {}
 
-  // Appends the values of every record to the series' values, as far as `memory_limit`
-  // allows, and gathers every record into each series' range and its report of fields that
-  // are not numbers (see TableScanner for the record rules). Throws the message text (a
-  // std::string) when the table cannot be opened or read to its end, is not text, or is a
-  // pipe whose values do not fit; std::bad_alloc for a word longer than the run may hold.
+  // Holds the records in `held`, as far as `memory_limit` allows, and gathers every record
+  // into each series' range and its report of fields that are not numbers (see TableScanner for the
+  // record rules). Throws the message text (a std::string) when the table cannot be opened or read
+  // to its end, is not text, or is a pipe whose values do not fit; std::bad_alloc for a word longer
+  // than the run may hold.
   bool read(SeriesTable& series);
 
   std::string path;
@@ -89,6 +88,7 @@ class InputFile {
   // and the size of the blocks a stream is read in: only tests set them.
   std::vector<std::uint64_t> cuts;
   std::size_t block_size = BlockStream::kBlock;
+  std::vector<Rows> held;               // the records held, in parts
   std::optional<UnheldRecords> unheld;  // set by read() when not every record was held
 
  private:

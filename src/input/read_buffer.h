@@ -74,7 +74,7 @@ class FileChunks {
   std::uint64_t end_;
   WordRoom& room_;
   std::vector<char> buffer_;  // made on first use: no larger than the stretch
-  std::size_t base_ = 0;       // its size before it grows for a word
+  std::size_t base_ = 0;      // its size before it grows for a word
   std::uint64_t buffer_offset_ = 0;
   std::size_t size_ = 0;
   const char* stop_ = nullptr;  // the end of the stretch, once it is in the buffer

@@ -42,7 +42,7 @@ class TableScanner {
     double operator[](int i) const { return values[i]; }
 
     std::array<double, 7> values{};
-    std::uint8_t not_numbers = 0;  // bit i set: the field of series i is not a number
+    std::uint8_t not_numbers = 0;    // bit i set: the field of series i is not a number
     std::array<FieldNote, 7> notes;  // valid where not_numbers has the bit set
   };
   // Header lines are not interpreted; a bounded prefix of each is kept, so that a header line

@@ -2,7 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <memory>
+
+#include <unistd.h>
+
+#include "chart/chart_file.h"
 
 #include "chart/chart_layout.h"
 #include "driver/histogram_job.h"
@@ -77,4 +85,21 @@ TEST(DrawText, TextStaysBlackAndSmoothHoweverManyLabels) {
         0;
   }
   EXPECT_EQ(black_entries, 1);
+}
+
+TEST(ChartFile, AFailedCloseLeavesNoChart) {
+  // A network file system may report a failed write only when the file is closed: after a
+  // good flush, the close fails, and no chart stands under its name, nor a temporary file.
+  const auto dir =
+      std::filesystem::temp_directory_path() / ("histchart-close-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  ChartFile file((dir / "NO.jpg").string());
+  ASSERT_TRUE(file.open());
+  std::fputs("a chart", file.stream());
+  ASSERT_EQ(std::fflush(file.stream()), 0);
+  ::close(::fileno(file.stream()));  // the stream's own close then fails
+  EXPECT_FALSE(file.commit());
+  EXPECT_EQ(file.error(), std::strerror(EBADF));
+  EXPECT_TRUE(std::filesystem::is_empty(dir));
+  std::filesystem::remove_all(dir);
 }

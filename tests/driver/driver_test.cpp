@@ -35,28 +35,38 @@ TEST(BinCount, ReadsLikeAtoiAndRefusesWhatHasNoSoundWalk) {
 }
 
 TEST(RunLimits, ReadMemorySizesInEitherCase) {
-  const std::pair<const char*, std::optional<std::size_t>> cases[] = {
-      {"0", 0},     {"4096", 4096}, {"64M", 64 << 20},  {"64m", 64 << 20},
-      {"2g", std::size_t{2} << 30}, {"2G", std::size_t{2} << 30}, {"8K", 8192}, {"8k", 8192},
-      {"", {}},     {"12x", {}},    {"-1", {}},         {" 5", {}},
-      {"1.5G", {}}, {"M", {}},      {"99999999999G", {}}};
+  const std::pair<const char*, std::optional<std::size_t>> cases[] = {{"0", 0},
+                                                                      {"4096", 4096},
+                                                                      {"64M", 64 << 20},
+                                                                      {"64m", 64 << 20},
+                                                                      {"2g", std::size_t{2} << 30},
+                                                                      {"2G", std::size_t{2} << 30},
+                                                                      {"8K", 8192},
+                                                                      {"8k", 8192},
+                                                                      {"", {}},
+                                                                      {"12x", {}},
+                                                                      {"-1", {}},
+                                                                      {" 5", {}},
+                                                                      {"1.5G", {}},
+                                                                      {"M", {}},
+                                                                      {"99999999999G", {}}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(parse_memory_size(text), expected) << text;
 }
 
 TEST(RunLimits, TakeTheLowestOfWhatTheSystemAllows) {
   // A made-up machine: 8 GiB available, and cgroup files under a directory of the test's own.
-  const auto root = std::filesystem::temp_directory_path() /
-                    ("histchart-cgroups-" + std::to_string(::getpid()));
+  const auto root =
+      std::filesystem::temp_directory_path() / ("histchart-cgroups-" + std::to_string(::getpid()));
   auto put = [&](const std::string& file, const std::string& text) {
     std::filesystem::create_directories((root / file).parent_path());
     std::ofstream(root / file) << text;
   };
   constexpr std::uint64_t GiB = std::uint64_t{1} << 30, MiB = std::uint64_t{1} << 20;
-  put("job/memory.max", "3221225472\n");              // v2: 3 GiB, 1 GiB of it used
+  put("job/memory.max", "3221225472\n");  // v2: 3 GiB, 1 GiB of it used
   put("job/memory.current", "1073741824\n");
   put("job/step/memory.max", "max\n");
   put("job/step/memory.current", "0\n");
-  put("job/cpu.max", "150000 100000\n");              // v2: one and a half cores
+  put("job/cpu.max", "150000 100000\n");                      // v2: one and a half cores
   put("memory/batch/memory.limit_in_bytes", "1073741824\n");  // v1: 1 GiB, 256 MiB used
   put("memory/batch/memory.usage_in_bytes", "268435456\n");
   put("cpu,cpuacct/batch/cpu.cfs_quota_us", "-1\n");  // v1: no quota
@@ -77,8 +87,13 @@ TEST(RunLimits, TakeTheLowestOfWhatTheSystemAllows) {
       {"nothing but MemAvailable", "0::/\n", "none", {}, {}, 8 * GiB, 4},
       {"ulimit -v less what is mapped", "0::/\n", "none", GiB, {}, GiB - 300 * MiB, 4},
       {"ulimit -d less the data in use", "0::/\n", "none", {}, GiB, GiB - 100 * MiB, 4},
-      {"v2: the group's limit less its use; and its quota", "0::/job/step\n", "", {}, {},
-       2 * GiB, 2},
+      {"v2: the group's limit less its use; and its quota",
+       "0::/job/step\n",
+       "",
+       {},
+       {},
+       2 * GiB,
+       2},
       {"v1", "4:memory:/batch\n2:cpu,cpuacct:/batch\n", "", {}, {}, 768 * MiB, 4},
       {"v2 beside v1", "4:memory:/\n0::/job\n", "/hybrid", {}, {}, 2 * GiB, 4},
   };

@@ -54,12 +54,14 @@ bool same(const ReferenceTable& a, const ReferenceTable& b) {
          a.not_numbers == b.not_numbers;
 }
 
-ReferenceTable table_of(const SeriesTable& series) {
+ReferenceTable table_of(const SeriesTable& series, const std::vector<Rows>& held) {
   ReferenceTable table;
-  for (const Series& s : series) {
-    for (const Values& part : s.values) {
-      table.columns[s.index].insert(table.columns[s.index].end(), part.begin(), part.end());
+  for (const Rows& part : held) {
+    for (const Row& row : part) {
+      for (int i = 0; i < 7; ++i) table.columns[i].push_back(row[i]);
     }
+  }
+  for (const Series& s : series) {
     const NotNumbers& n = s.not_numbers;
     table.not_numbers[s.index] = {
         n.count,
@@ -92,7 +94,7 @@ ReferenceTable read(const std::string& text, int threads = 1, std::vector<std::u
   if (block > 0) ::close(pipe_ends[0]);
   std::filesystem::remove(file);
   if (header2) *header2 = reader.header2;
-  return table_of(table);
+  return table_of(table, reader.held);
 }
 
 // The example table over and over: its header lines become rows of a kind of their own.
@@ -128,7 +130,8 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
       h + "1 2 3 4 5 6 7 8\n1 3 4 5 6 7 8 9",
       h + "1 2 3 4 5 6 7 8\n1 3 4 5 NA\n",
       h + "1\v2\f3 4 5 6 7 8\n",
-      h + "1 NA - n/a 4 5 6 7\n2 1 NA 3 4 5 6 7\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n"
+      h + "1 NA - n/a 4 5 6 7\n2 1 NA 3 4 5 6 "
+          "7\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n"
           "1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n",
       h + "1 " + std::string(45, 'x') + " 2 \x01\x1b[31m 4 5 6 7 " + std::string(40, 'y') + "\n"};
   for (const std::string& text : cases) {
@@ -160,7 +163,8 @@ TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
     auto take = [&](const TableScanner::Record& r) {
       for (double v : r.values) records += std::to_string(v) + " ";
       for (int i = 0; i < 7; ++i) {
-        if (r.not_numbers & (1 << i)) records += std::to_string(r.notes[i].line) + ":" + std::to_string(r.notes[i].offset);
+        if (r.not_numbers & (1 << i))
+          records += std::to_string(r.notes[i].line) + ":" + std::to_string(r.notes[i].offset);
       }
       records += "\n";
       return true;
@@ -185,7 +189,8 @@ TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
   nul += std::string(1, '\0') + "9 3 4 5 6 7 8\n";
   TableScanner scanner;
   double dsoc = 0;
-  scanner.scan(nul, [&](const TableScanner::Record& r) { return dsoc = r[0], true; }, true);
+  scanner.scan(
+      nul, [&](const TableScanner::Record& r) { return dsoc = r[0], true; }, true);
   EXPECT_EQ(dsoc, 2);
 }
 
@@ -247,7 +252,8 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
   // nothing, and a 3 MB word does not fit.
   for (const bool word : {false, true}) {
     const std::string big = std::string(3000000, 'w');
-    InputFile reader(write_file("long.txt", word ? "h\nh\nh\n1 " + big + " 2\n" : big + "\nh\nh\n"));
+    InputFile reader(
+        write_file("long.txt", word ? "h\nh\nh\n1 " + big + " 2\n" : big + "\nh\nh\n"));
     reader.memory_limit = kRunOverhead + (8 << 20);
     SeriesTable table;
     if (word) {
@@ -281,6 +287,7 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
     reader.threads = job.threads = run.threads;
     reader.cuts = run.cuts;
     reader.read(job.series);
+    job.held = std::move(reader.held);
     job.unheld = std::move(reader.unheld);
   };
   std::vector<Bin> bins[2][7];
@@ -312,7 +319,8 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
       testing::internal::CaptureStderr();
       try {
         job.make_bins();
-        ADD_FAILURE() << "a change between the readings went unnoticed: " << now.substr(text.size() - 60);
+        ADD_FAILURE() << "a change between the readings went unnoticed: "
+                      << now.substr(text.size() - 60);
       } catch (const std::string& message) {
         EXPECT_EQ(message, "histchart: cannot read input table '" + path +
                                "': it changed while it was read");
