@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-BlockStream::BlockStream(ByteSource source, const WordRoom& room, int ahead, std::size_t block)
-    : source_(std::move(source)), word_room_(room.bytes()), ahead_(ahead), block_(block) {
+BlockStream::BlockStream(ByteSource source, int ahead, std::size_t block)
+    : source_(std::move(source)), ahead_(ahead), block_(block) {
   thread_ = std::thread([this] { produce(); });
 }
 
@@ -64,9 +64,7 @@ void BlockStream::produce() {
         ++in_flight_;
       }
       if (!block) block = std::make_unique<Block>();
-      // A block that grew for a long word shrinks back, so that one long word costs its room
-      // once, not in every block after it.
-      if (block->bytes.size() != block_) std::vector<char>(block_).swap(block->bytes);
+      block->bytes.resize(block_);
       fill(*block);
       last = block->last;
       {
@@ -88,32 +86,23 @@ void BlockStream::produce() {
 
 void BlockStream::fill(Block& block) {
   std::vector<char>& bytes = block.bytes;
-  std::size_t size = 0;
+  // What was carried over comes first, then the source.
+  std::size_t size = std::min(carry_.size(), bytes.size());
+  std::copy_n(carry_.begin(), size, bytes.begin());
+  carry_.erase(carry_.begin(), carry_.begin() + static_cast<std::ptrdiff_t>(size));
   bool end = false;
-  std::size_t cut = 0;
-  for (;;) {
-    // What was carried over comes first, then the source.
-    const std::size_t carried = std::min(carry_.size(), bytes.size() - size);
-    std::copy_n(carry_.begin(), carried, bytes.begin() + static_cast<std::ptrdiff_t>(size));
-    carry_.erase(carry_.begin(), carry_.begin() + static_cast<std::ptrdiff_t>(carried));
-    size += carried;
-    while (size < bytes.size() && !end) {
-      const std::size_t got = source_.read(bytes.data() + size, bytes.size() - size);
-      file_bytes_read_ = source_.file_bytes_read();
-      end = got == 0;
-      size += got;
-    }
-    if (end) {
-      cut = size;
-      break;
-    }
+  while (size < bytes.size() && !end) {
+    const std::size_t got = source_.read(bytes.data() + size, bytes.size() - size);
+    file_bytes_read_ = source_.file_bytes_read();
+    end = got == 0;
+    size += got;
+  }
+  std::size_t cut = size;
+  if (!end) {
     const std::string_view view(bytes.data(), size);
     const std::size_t lf = view.rfind('\n');
     cut = lf != std::string_view::npos ? lf + 1 : TableScanner::whole_words(view);
-    if (cut > 0) break;
-    // One word fills the block: it must be read whole.
-    if (bytes.size() * 2 - block_ > word_room_) throw std::bad_alloc();
-    bytes.resize(bytes.size() * 2);
+    if (cut == 0) cut = size;
   }
   carry_.insert(carry_.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(cut),
                 bytes.begin() + static_cast<std::ptrdiff_t>(size));
@@ -121,4 +110,20 @@ void BlockStream::fill(Block& block) {
   block.offset = offset_;
   block.last = end;
   offset_ += cut;
+}
+
+std::string_view StreamTail::bytes(const Block& block, std::uint64_t from, std::uint64_t to) {
+  const std::string_view in_block = block.view().substr(0, to - block.offset);
+  if (from >= block.offset) return in_block.substr(from - block.offset);
+  joined_.assign(kept_, from - kept_offset_);
+  joined_.append(in_block);
+  return joined_;
+}
+
+void StreamTail::keep(const Block& block, std::uint64_t offset) {
+  const std::uint64_t end = block.offset + block.size;
+  std::string rest(bytes(block, std::min(offset, end), end));
+  if (rest.size() > room_) throw std::bad_alloc();
+  kept_.swap(rest);
+  kept_offset_ = std::min(offset, end);
 }

@@ -1,10 +1,10 @@
 // A table that arrives in order (a pipe, or any compressed table), read and decompressed on a
 // thread of its own ahead of the parser, and handed over in blocks.
 //
-// Each block ends just after a line break, or after white space where a line is longer than a
-// block, so that no word is split between two blocks; a word longer than a block makes its
-// block grow, within the run's room for words. The thread stays at most a few blocks ahead:
-// the slower of reading and parsing sets the pace, and the memory is bounded.
+// Each block ends just after a line break where it holds one, else after white space, else
+// (a line, or a word, longer than a block) anywhere: the in-order reading joins the start of a
+// word to the block that follows (see StreamTail). The thread stays at most a few blocks
+// ahead: the slower of reading and parsing sets the pace, and the memory is bounded.
 #pragma once
 
 #include <atomic>
@@ -38,13 +38,13 @@ class BlockStream {
 
   // Checks the table's first bytes as check_text does before handing any block over. At most
   // `ahead` blocks are out at a time, handed over or ready, and not yet recycled.
-  BlockStream(ByteSource source, const WordRoom& room, int ahead, std::size_t block = kBlock);
+  BlockStream(ByteSource source, int ahead, std::size_t block = kBlock);
   ~BlockStream();
   BlockStream(const BlockStream&) = delete;
   BlockStream& operator=(const BlockStream&) = delete;
 
   // The next block, in table order; nullptr after the last. Rethrows what stopped the reading
-  // (ReadFailure, std::bad_alloc for a word beyond the room).
+  // (ReadFailure).
   std::unique_ptr<Block> next();
   // Hands a block back for reuse once parsed.
   void recycle(std::unique_ptr<Block> block);
@@ -56,7 +56,6 @@ class BlockStream {
   void fill(Block& block);
 
   ByteSource source_;
-  const std::size_t word_room_;
   const int ahead_;
   const std::size_t block_;
   std::vector<char> carry_;  // what followed the last cut
@@ -70,4 +69,22 @@ class BlockStream {
   bool done_ = false, stop_ = false;
   std::exception_ptr failure_;
   std::thread thread_;
+};
+
+// The bytes of a stream from where a reading stands, which may lie in blocks already handed
+// back: what the reading left of them (the start of a word that goes on) is kept, and joined to
+// the block that follows. The kept bytes grow only within the room for words.
+class StreamTail {
+ public:
+  explicit StreamTail(const WordRoom& room) : room_(room.bytes()) {}
+  // The bytes [from, to), where `to` lies in `block` and `from` in it or in what was kept.
+  std::string_view bytes(const Block& block, std::uint64_t from, std::uint64_t to);
+  // Keeps the bytes from `offset` to the end of `block`, read up to there.
+  void keep(const Block& block, std::uint64_t offset);
+
+ private:
+  std::size_t room_;
+  std::string kept_;
+  std::uint64_t kept_offset_ = 0;
+  std::string joined_;
 };

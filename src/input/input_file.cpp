@@ -322,8 +322,7 @@ void InputFile::read_pieces(Reading& r) {
 
 void InputFile::read_stream(Reading& r, Compression format, std::string head) {
   const int workers = std::max(threads, 1);
-  BlockStream stream(ByteSource(r.fd, format, std::move(head)), r.room, 2 * workers + 2,
-                     block_size);
+  BlockStream stream(ByteSource(r.fd, format, std::move(head)), 2 * workers + 2, block_size);
   // A compressed regular file can be decompressed again; a pipe cannot be read twice.
   const bool rereadable = r.regular;
   const auto capacity = static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1);
@@ -335,9 +334,12 @@ void InputFile::read_stream(Reading& r, Compression format, std::string head) {
   }
   // One thread, or a table of one block: in order, from the true state.
   Holder holder(capacity, r.budget);
+  StreamTail tail(r.room);
   for (std::unique_ptr<Block> block = std::move(first); block; block = stream.next()) {
-    MemoryBytes bytes(block->view(), block->offset, block->last);
+    const std::uint64_t end = block->offset + block->size;
+    MemoryBytes bytes(tail.bytes(*block, truth.offset(), end), truth.offset(), block->last);
     gather(bytes, truth, holder, r.total, rereadable);
+    tail.keep(*block, truth.offset());
     r.progress.done = stream.file_bytes_read();
     stream.recycle(std::move(block));
   }
@@ -377,23 +379,26 @@ void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Blo
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
   TableScanner& truth = r.headers;
+  StreamTail tail(r.room);
 
   auto join = [&](Guess& guess, int worker) {
     const Block& block = *guess.block;
     const std::uint64_t lines_before = truth.lines();
-    const std::string_view head_bytes = block.view().substr(0, guess.resume - block.offset);
-    const bool head_ends_table = block.last && head_bytes.size() == block.size;
+    const std::uint64_t end = block.offset + block.size;
+    const bool head_ends_table = block.last && guess.resume == end;
     bool in_step = false;
     if (!guess.failed_in_head && guess.resumed_at_record) {
       TableScanner probe = truth;
-      MemoryBytes head(head_bytes, block.offset, head_ends_table);
+      MemoryBytes head(tail.bytes(block, truth.offset(), guess.resume), truth.offset(),
+                       head_ends_table);
       pass_lines(head, probe, [](const TableScanner&) { return false; });
       in_step = probe.offset() == guess.resume && probe.at_record_start();
     }
     Tally tally;
     if (in_step) {
       if (guess.failure) std::rethrow_exception(guess.failure);
-      MemoryBytes head(head_bytes, block.offset, head_ends_table);
+      MemoryBytes head(tail.bytes(block, truth.offset(), guess.resume), truth.offset(),
+                       head_ends_table);
       gather(head, truth, holders[worker], tally, rereadable);
       guess.tally.shift_lines(lines_before);
       guess.scanner.shift_lines(lines_before);
@@ -402,10 +407,11 @@ void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Blo
       truth = guess.scanner;
     } else {
       dropped[guess.worker].emplace_back(guess.held_from, guess.held_to);
-      MemoryBytes all(block.view(), block.offset, block.last);
+      MemoryBytes all(tail.bytes(block, truth.offset(), end), truth.offset(), block.last);
       gather(all, truth, holders[worker], tally, rereadable);
       r.total.merge(std::move(tally));
     }
+    tail.keep(block, truth.offset());
   };
 
   auto work = [&](int worker) {
@@ -525,7 +531,8 @@ void read_again(UnheldRecords& rest, const std::string& path, int threads,
       return;
     }
     if (::lseek(fd, 0, SEEK_SET) != 0) throw ReadFailure{std::strerror(errno)};
-    BlockStream stream(ByteSource(fd, rest.format, {}), room, 4);
+    BlockStream stream(ByteSource(fd, rest.format, {}), 4);
+    StreamTail tail(room);
     RowBatcher batcher(0, count);
     std::size_t k = 0;
     std::optional<TableScanner> scanner;  // in stretch k, once it has begun
@@ -540,7 +547,7 @@ void read_again(UnheldRecords& rest, const std::string& path, int threads,
           records_before = batcher.records();
         }
         const std::uint64_t stop = std::min(s.end, block_end);
-        MemoryBytes bytes(block->view().substr(0, stop - block->offset), block->offset,
+        MemoryBytes bytes(tail.bytes(*block, scanner->offset(), stop), scanner->offset(),
                           block->last && stop == block_end);
         read_records(bytes, *scanner, batcher);
         if (s.end > block_end && !block->last) break;
@@ -548,6 +555,10 @@ void read_again(UnheldRecords& rest, const std::string& path, int threads,
         scanner.reset();
         ++k;
       }
+      // What a stretch may still need of this block: the start of a word that goes on.
+      tail.keep(*block, scanner                ? scanner->offset()
+                        : k < stretches.size() ? stretches[k].from.offset()
+                                               : block_end);
       progress.done = stream.file_bytes_read();
       stream.recycle(std::move(block));
     }
