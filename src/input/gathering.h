@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -102,6 +103,37 @@ void gather(Bytes& bytes, TableScanner& scanner, Holder& holder, Tally& tally, b
 template <class Bytes, class Done>
 void pass_lines(Bytes& bytes, TableScanner& scanner, Done done);
 
+// A stretch of the table read on its own, from a guessed start: past the header lines, at a
+// line start, with no record open. Where the stretch really starts is known only once the
+// stretch before it is read; join() then checks the guess.
+struct Guess {
+  std::uint64_t resume = 0;        // where its own reading started, past its head
+  bool resumed_at_record = false;  // with no record open there, as the truth must have it too
+  TableScanner scanner;            // where it ended; lines counted from the stretch's start
+  Tally tally;
+  std::exception_ptr failure;
+  bool failed_in_head = false;  // the guess may fail (a long word) where the truth does not
+};
+
+// The lines a guess passes over before its own reading starts: the stretch that join() reads
+// again from the true state. Records split over lines the same way on every line keep the two
+// readings apart; past a few lines the others meet.
+inline constexpr std::uint64_t kHeadLines = 16;
+
+// Reads the stretch of `bytes` that starts at `begin` from a guess, holding into `holder`.
+template <class Bytes>
+void guess(Bytes& bytes, std::uint64_t begin, Holder& holder, Guess& g, bool rereadable);
+
+// Joins a stretch read from a guess to the table read so far; `truth` stands where the
+// stretch really starts. The head is read again from the truth: where the truth meets the
+// guess at `resume` with no record open, the guess holds from there on; else the whole
+// stretch is read again from the truth, after drop() has dropped what the guess held.
+// bytes_to(end) gives the bytes from `truth` to `end` (kToEnd: the stretch's end). Rethrows
+// what stopped the guess where it holds.
+template <class BytesTo, class Drop>
+void join(Guess& g, TableScanner& truth, Holder& holder, Tally& total, bool rereadable,
+          BytesTo bytes_to, Drop drop);
+
 // ---------------------------------------------------------------------------------------------
 
 class Gatherer {
@@ -177,5 +209,52 @@ void pass_lines(Bytes& bytes, TableScanner& scanner, Done done) {
       if (lf != std::string_view::npos && done(scanner)) return;
     }
     if (bytes.ends_stretch(view)) return;
+  }
+}
+
+template <class Bytes>
+void guess(Bytes& bytes, std::uint64_t begin, Holder& holder, Guess& g, bool rereadable) {
+  bool in_head = true;
+  try {
+    g.scanner = TableScanner::at_line_start(begin);
+    pass_lines(bytes, g.scanner, [](const TableScanner& s) {
+      return s.lines() >= kHeadLines && s.at_record_start();
+    });
+    g.resume = g.scanner.offset();
+    g.resumed_at_record = g.scanner.at_record_start();
+    in_head = false;
+    gather(bytes, g.scanner, holder, g.tally, rereadable);
+  } catch (...) {
+    g.failure = std::current_exception();
+    g.failed_in_head = in_head;
+  }
+}
+
+template <class BytesTo, class Drop>
+void join(Guess& g, TableScanner& truth, Holder& holder, Tally& total, bool rereadable,
+          BytesTo bytes_to, Drop drop) {
+  const std::uint64_t lines_before = truth.lines();
+  bool in_step = false;
+  if (!g.failed_in_head && g.resumed_at_record) {
+    TableScanner probe = truth;
+    auto head = bytes_to(g.resume);
+    pass_lines(head, probe, [](const TableScanner&) { return false; });
+    in_step = probe.offset() == g.resume && probe.at_record_start();
+  }
+  Tally tally;
+  if (in_step) {
+    if (g.failure) std::rethrow_exception(g.failure);
+    auto head = bytes_to(g.resume);
+    gather(head, truth, holder, tally, rereadable);
+    g.tally.shift_lines(lines_before);
+    g.scanner.shift_lines(lines_before);
+    total.merge(std::move(tally));
+    total.merge(std::move(g.tally));
+    truth = g.scanner;
+  } else {
+    drop();
+    auto all = bytes_to(Unheld::kToEnd);
+    gather(all, truth, holder, tally, rereadable);
+    total.merge(std::move(tally));
   }
 }

@@ -27,9 +27,6 @@ namespace {
   throw diagnostic("cannot read input table", path, reason);
 }
 
-// A piece's own reading starts after this many line breaks, at the first line start where its
-// guess has no record open: the stretch before it is what the join check reads again.
-constexpr std::uint64_t kHeadLines = 16;
 // Below this a piece costs more in threads and joins than it saves.
 constexpr std::uint64_t kMinPiece = std::uint64_t{8} << 20;
 // The fewest bytes a record takes (eight one-character fields and their separators): a bound
@@ -109,12 +106,7 @@ struct Piece {
 
   std::uint64_t begin, end;  // end: Unheld::kToEnd for the last piece
   Holder holder;
-  std::uint64_t resume = 0;        // where the piece's own reading started, past its head
-  bool resumed_at_record = false;  // with no record open there, as the truth must have it too
-  TableScanner scanner;            // where it ended; lines counted from `begin`
-  Tally tally;
-  std::exception_ptr failure;
-  bool failed_in_head = false;  // then the guess may have failed where the truth would not
+  Guess read;
 };
 
 // Feeds every record from where `scanner` stands to the end of `bytes` to on_record.
@@ -259,63 +251,26 @@ void InputFile::read_pieces(Reading& r) {
     const std::uint64_t bytes = (last ? std::max(size, starts[i]) : end) - starts[i];
     pieces.emplace_back(starts[i], end, bytes / kMinRecordBytes + 2, r.budget);
   }
-  pieces[0].scanner = scanner;
 
   for_each_task(pieces.size(), threads, [&](std::size_t i, int) {
     Piece& piece = pieces[i];
-    bool in_head = i > 0;
-    try {
-      FileChunks chunks(r.fd, piece.end, r.room, &r.progress.done);
-      if (in_head) {
-        piece.scanner = TableScanner::at_line_start(piece.begin);
-        pass_lines(chunks, piece.scanner, [](const TableScanner& s) {
-          return s.lines() >= kHeadLines && s.at_record_start();
-        });
-      }
-      piece.resume = piece.scanner.offset();
-      piece.resumed_at_record = piece.scanner.at_record_start();
-      in_head = false;
-      gather(chunks, piece.scanner, piece.holder, piece.tally, true);
-    } catch (...) {
-      piece.failure = std::current_exception();
-      piece.failed_in_head = in_head;
-    }
+    FileChunks chunks(r.fd, piece.end, r.room, &r.progress.done);
+    if (i > 0) return guess(chunks, piece.begin, piece.holder, piece.read, true);
+    // The first piece starts where the header lines end: no guess.
+    gather(chunks, scanner, piece.holder, r.total, true);
   });
 
-  // The joins, in table order. `truth` is where the table really stands at each piece's start:
-  // the end of the piece before, as read from its own true start.
-  if (pieces[0].failure) std::rethrow_exception(pieces[0].failure);
-  TableScanner truth = pieces[0].scanner;
-  r.total.merge(std::move(pieces[0].tally));
+  // The joins, in table order: `truth` stands where each piece really starts, the end of the
+  // piece before as read from its own true start.
+  TableScanner truth = scanner;
   for (std::size_t i = 1; i < pieces.size(); ++i) {
     Piece& piece = pieces[i];
-    const std::uint64_t lines_before = truth.lines();
-    // The guess holds from `resume` on when the true reading stands there with no record open.
-    TableScanner probe = truth;
-    {
-      FileChunks chunks(r.fd, piece.resume, r.room);
-      pass_lines(chunks, probe, [](const TableScanner&) { return false; });
-    }
-    const bool in_step = !piece.failed_in_head && piece.resumed_at_record &&
-                         probe.offset() == piece.resume && probe.at_record_start();
-    Tally head;
-    if (in_step) {
-      if (piece.failure) std::rethrow_exception(piece.failure);
-      FileChunks chunks(r.fd, piece.resume, r.room);
-      gather(chunks, truth, piece.holder, head, true);
-      piece.tally.shift_lines(lines_before);
-      piece.scanner.shift_lines(lines_before);
-      r.total.merge(std::move(head));
-      r.total.merge(std::move(piece.tally));
-      truth = piece.scanner;
-    } else {
-      // A record runs across the cut: the guess is read again, from the true state, to the
-      // piece's end.
-      piece.holder.truncate(0);
-      FileChunks chunks(r.fd, piece.end, r.room);
-      gather(chunks, truth, piece.holder, head, true);
-      r.total.merge(std::move(head));
-    }
+    join(
+        piece.read, truth, piece.holder, r.total, true,
+        [&](std::uint64_t end) {
+          return FileChunks(r.fd, end == Unheld::kToEnd ? piece.end : end, r.room);
+        },
+        [&] { piece.holder.truncate(0); });
   }
   for (Piece& piece : pieces) r.holders.push_back(std::move(piece.holder));
 }
@@ -351,16 +306,11 @@ void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Blo
   // Each block is read on a worker with a guessed start, like a piece of a file; whichever
   // worker finishes the block that is next in order joins it, and those after it that are
   // done, to the table read so far.
-  struct Guess {
+  struct Read {
     std::unique_ptr<Block> block;
     int worker = 0;
-    std::size_t held_from = 0, held_to = 0;
-    std::uint64_t resume = 0;
-    bool resumed_at_record = false;
-    TableScanner scanner;
-    Tally tally;
-    std::exception_ptr failure;
-    bool failed_in_head = false;
+    std::size_t held_from = 0, held_to = 0;  // in the worker's holder
+    Guess guess;
   };
   const int workers = std::max(threads, 1);
   const auto capacity = static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1);
@@ -374,43 +324,24 @@ void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Blo
   bool fed = false;
 
   std::mutex join_mutex;  // guards what follows
-  std::map<std::uint64_t, Guess> done;
+  std::map<std::uint64_t, Read> done;
   std::uint64_t next_join = 0;
   std::exception_ptr failure;
   std::atomic<bool> failed{false};
   TableScanner& truth = r.headers;
   StreamTail tail(r.room);
 
-  auto join = [&](Guess& guess, int worker) {
-    const Block& block = *guess.block;
-    const std::uint64_t lines_before = truth.lines();
-    const std::uint64_t end = block.offset + block.size;
-    const bool head_ends_table = block.last && guess.resume == end;
-    bool in_step = false;
-    if (!guess.failed_in_head && guess.resumed_at_record) {
-      TableScanner probe = truth;
-      MemoryBytes head(tail.bytes(block, truth.offset(), guess.resume), truth.offset(),
-                       head_ends_table);
-      pass_lines(head, probe, [](const TableScanner&) { return false; });
-      in_step = probe.offset() == guess.resume && probe.at_record_start();
-    }
-    Tally tally;
-    if (in_step) {
-      if (guess.failure) std::rethrow_exception(guess.failure);
-      MemoryBytes head(tail.bytes(block, truth.offset(), guess.resume), truth.offset(),
-                       head_ends_table);
-      gather(head, truth, holders[worker], tally, rereadable);
-      guess.tally.shift_lines(lines_before);
-      guess.scanner.shift_lines(lines_before);
-      r.total.merge(std::move(tally));
-      r.total.merge(std::move(guess.tally));
-      truth = guess.scanner;
-    } else {
-      dropped[guess.worker].emplace_back(guess.held_from, guess.held_to);
-      MemoryBytes all(tail.bytes(block, truth.offset(), end), truth.offset(), block.last);
-      gather(all, truth, holders[worker], tally, rereadable);
-      r.total.merge(std::move(tally));
-    }
+  auto join_block = [&](Read& read, int worker) {
+    const Block& block = *read.block;
+    const std::uint64_t block_end = block.offset + block.size;
+    join(
+        read.guess, truth, holders[worker], r.total, rereadable,
+        [&](std::uint64_t end) {
+          end = std::min(end, block_end);
+          return MemoryBytes(tail.bytes(block, truth.offset(), end), truth.offset(),
+                             block.last && end == block_end);
+        },
+        [&] { dropped[read.worker].emplace_back(read.held_from, read.held_to); });
     tail.keep(block, truth.offset());
   };
 
@@ -425,35 +356,22 @@ void InputFile::read_blocks(Reading& r, BlockStream& stream, std::unique_ptr<Blo
         queue.pop_front();
       }
       queue_changed.notify_all();
-      Guess guess;
-      guess.block = std::move(item.second);
-      guess.worker = worker;
+      Read read;
+      read.block = std::move(item.second);
+      read.worker = worker;
       if (!failed) {
-        const Block& block = *guess.block;
+        const Block& block = *read.block;
         MemoryBytes bytes(block.view(), block.offset, block.last);
-        guess.scanner = TableScanner::at_line_start(block.offset);
-        bool in_head = true;
-        guess.held_from = holders[worker].size();
-        try {
-          pass_lines(bytes, guess.scanner, [](const TableScanner& s) {
-            return s.lines() >= kHeadLines && s.at_record_start();
-          });
-          guess.resume = guess.scanner.offset();
-          guess.resumed_at_record = guess.scanner.at_record_start();
-          in_head = false;
-          gather(bytes, guess.scanner, holders[worker], guess.tally, rereadable);
-        } catch (...) {
-          guess.failure = std::current_exception();
-          guess.failed_in_head = in_head;
-        }
-        guess.held_to = holders[worker].size();
+        read.held_from = holders[worker].size();
+        guess(bytes, block.offset, holders[worker], read.guess, rereadable);
+        read.held_to = holders[worker].size();
       }
       std::lock_guard lock(join_mutex);
-      done.emplace(item.first, std::move(guess));
+      done.emplace(item.first, std::move(read));
       for (auto next = done.find(next_join); next != done.end(); next = done.find(next_join)) {
         if (!failed) {
           try {
-            join(next->second, worker);
+            join_block(next->second, worker);
           } catch (...) {
             failure = std::current_exception();
             failed = true;
