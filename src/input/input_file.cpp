@@ -33,13 +33,15 @@ constexpr std::uint64_t kMinPiece = std::uint64_t{8} << 20;
 // on the records of a stretch of bytes.
 constexpr std::uint64_t kMinRecordBytes = 16;
 
-// Up to `size` bytes at `offset`; fewer only at the end of the file.
-std::string read_at(int fd, std::uint64_t offset, std::size_t size) {
+// Up to `size` bytes, fewer only at the end of the file: at `offset` where given (a regular
+// file, read without moving its offset), else from where the descriptor stands (a pipe).
+std::string read_up_to(int fd, std::size_t size, std::optional<std::uint64_t> offset) {
   std::string bytes(size, '\0');
   std::size_t have = 0;
   while (have < size) {
-    const ssize_t got =
-        ::pread(fd, bytes.data() + have, size - have, static_cast<off_t>(offset + have));
+    char* to = bytes.data() + have;
+    const ssize_t got = offset ? ::pread(fd, to, size - have, static_cast<off_t>(*offset + have))
+                               : ::read(fd, to, size - have);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) throw ReadFailure{std::strerror(errno)};
     if (got == 0) break;
@@ -49,26 +51,11 @@ std::string read_at(int fd, std::uint64_t offset, std::size_t size) {
   return bytes;
 }
 
-// The first bytes of a pipe, enough to tell a compressed stream by.
-std::string read_head(int fd) {
-  std::string head(16, '\0');
-  std::size_t have = 0;
-  while (have < head.size()) {
-    const ssize_t got = ::read(fd, head.data() + have, head.size() - have);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw ReadFailure{std::strerror(errno)};
-    if (got == 0) break;
-    have += static_cast<std::size_t>(got);
-  }
-  head.resize(have);
-  return head;
-}
-
 // The start of the first line that begins after `from` and before `limit`.
 std::optional<std::uint64_t> line_start_after(int fd, std::uint64_t from, std::uint64_t limit) {
   constexpr std::size_t kWindow = std::size_t{64} << 10;
   for (std::uint64_t at = from; at < limit; at += kWindow) {
-    const std::string window = read_at(fd, at, kWindow);
+    const std::string window = read_up_to(fd, kWindow, at);
     if (const std::size_t lf = window.find('\n'); lf != std::string::npos) {
       return at + lf + 1 < limit ? std::optional(at + lf + 1) : std::nullopt;
     }
@@ -190,7 +177,9 @@ bool InputFile::read(SeriesTable& series) {
                   {}};
   Compression format = Compression::none;
   try {
-    std::string head = regular ? read_at(file.get(), 0, kTextCheckBytes) : read_head(file.get());
+    // A pipe's first bytes tell a compressed stream by; the rest of its check is the stream's.
+    std::string head = regular ? read_up_to(file.get(), kTextCheckBytes, 0)
+                               : read_up_to(file.get(), 16, std::nullopt);
     format = sniff_compression(head);
     if (regular && format == Compression::none) {
       check_text(head);
@@ -433,9 +422,15 @@ void read_again(UnheldRecords& rest, const std::string& path, int threads,
   auto changed = [&] { read_error(path, "it changed while it was read"); };
   if (::fstat(fd, &now) != 0 || !same_file(now, rest.identity)) changed();
   WordRoom room(rest.word_room);
-  Progress progress("reading '" + path + "' again", Progress::Unit::bytes,
-                    static_cast<std::uint64_t>(now.st_size));
   std::vector<Unheld>& stretches = rest.stretches;
+  // A compressed table is decompressed whole again; of a plain one, only the stretches are read.
+  std::uint64_t total = static_cast<std::uint64_t>(now.st_size);
+  if (rest.format == Compression::none) {
+    total = 0;
+    const auto size = static_cast<std::uint64_t>(now.st_size);
+    for (const Unheld& s : stretches) total += std::min(s.end, size) - s.from.offset();
+  }
+  Progress progress("reading '" + path + "' again", Progress::Unit::bytes, total);
   try {
     if (rest.format == Compression::none) {
       for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {

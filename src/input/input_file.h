@@ -5,8 +5,9 @@
 // are counted by fields, not lines, so that guess can be wrong: each join is checked against
 // where the piece before really ended, and what the guess got wrong is read again from the
 // true state. The outcome is the one a single reading from the start gives, whatever the
-// number of threads. A pipe or a compressed table arrives in order, and is read in order
-// behind the thread that reads and decompresses it.
+// number of threads. A pipe or a compressed table arrives in order, from a thread that reads
+// and decompresses it ahead of the parsing; its blocks are parsed the same way, each from a
+// guessed start, on as many threads, and joined in order.
 //
 // The values are held in memory as far as the run's memory limit allows. Beyond it, the
 // records are only measured (each series' range), and counted later by reading those
