@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -267,7 +268,7 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
 }
 
 TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
-  const std::string rows = "x 1.0 1e999 0 0 0 0 -0\nx 1 2 3 4 5 6 7 8 9 1 2 3 4 5 6\n";
+  const std::string rows = "x 1.0 1e999 0 0 0 0 -0\ny 1 2 3 4 5 6 7" + std::string(30, ' ') + "\n";
   const std::string text = example_table(1) + rows;
   const std::string path = write_file("t.txt", text);
   // Held in full, held in part, held not at all; on one thread and in pieces on three.
@@ -303,24 +304,32 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
     if (&run == runs) continue;
     for (int i = 0; i < 7; ++i) EXPECT_TRUE(same_bins(bins[0][i], bins[1][i])) << i;
   }
-  // Between the two readings the table gains a row, or (same size, same time) a value that
-  // is no longer finite, or a row where there was one; the second reading tells.
-  const std::string changed[] = {
-      text + "2 nan 1 1 1 1 1 1\n", example_table(1) + "x nan 1e999 0 0 0 0 -0\n" + rows.substr(23),
-      example_table(1) + rows.substr(0, 23) + "x 1 2 3 4 5 6 7\n8 9 1 2 3 4 5 6\n"};
-  for (const std::string& now : changed) {
+  // Between the two readings the table gains a row; or, keeping its size and time, a value is
+  // no longer finite, or a row becomes two; or, keeping its size, a value changes.
+  const std::string base = example_table(1);
+  const struct {
+    std::string now;
+    bool same_time;
+  } changes[] = {
+      {text + "2 nan 1 1 1 1 1 1\n", false},
+      {base + "x nan 1e999 0 0 0 0 -0" + rows.substr(22), true},
+      {base + rows.substr(0, 23) + "y 1 2 3 4 5 6 7\nz nan nan nan nan nan nan nan\n", true},
+      {base + "x 2.0" + rows.substr(5), false}};
+  for (const auto& change : changes) {
+    ASSERT_TRUE(change.now.size() != text.size() || change.now != text);
     for (const Run& run : {runs[2], runs[4]}) {
       write_file("t.txt", text);
       HistogramJob job(path, 10, "font.ttf", "out_");
       first_reading(job, run);
       const auto when = std::filesystem::last_write_time(path);
-      write_file("t.txt", now);
-      if (now.size() == text.size()) std::filesystem::last_write_time(path, when);
+      write_file("t.txt", change.now);
+      std::filesystem::last_write_time(path,
+                                       change.same_time ? when : when + std::chrono::seconds(1));
       testing::internal::CaptureStderr();
       try {
         job.make_bins();
         ADD_FAILURE() << "a change between the readings went unnoticed: "
-                      << now.substr(text.size() - 60);
+                      << change.now.substr(base.size());
       } catch (const std::string& message) {
         EXPECT_EQ(message, "histchart: cannot read input table '" + path +
                                "': it changed while it was read");
