@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <isa-l/crc.h>
+
 #include "driver/histogram_job.h"
 #include "reference.h"
 
@@ -96,6 +98,25 @@ ReferenceTable read(const std::string& text, int threads = 1, std::vector<std::u
   std::filesystem::remove(file);
   if (header2) *header2 = reader.header2;
   return table_of(table, reader.held);
+}
+
+// A table as gzip data in stored (uncompressed) deflate blocks: a table and a changed copy of
+// the same length make files of the same size.
+std::string stored_gzip(const std::string& text) {
+  std::string out("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k) out += static_cast<char>(v >> (8 * k));
+  };
+  for (std::size_t at = 0; at == 0 || at < text.size(); at += 65535) {
+    const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(65535, text.size() - at));
+    out += static_cast<char>(at + n >= text.size());  // the last block, stored
+    put(n, 2);
+    put(~n, 2);
+    out.append(text, at, n);
+  }
+  put(crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(text.data()), text.size()), 4);
+  put(static_cast<std::uint32_t>(text.size()), 4);
+  return out;
 }
 
 // The example table over and over: its header lines become rows of a kind of their own.
@@ -271,18 +292,26 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   const std::string rows = "x 1.0 1e999 0 0 0 0 -0\ny 1 2 3 4 5 6 7" + std::string(30, ' ') + "\n";
   const std::string text = example_table(1) + rows;
   const std::string path = write_file("t.txt", text);
-  // Held in full, held in part, held not at all; on one thread and in pieces on three.
+  // Held in full, held in part, held not at all; on one thread and in pieces on three; and
+  // compressed, read again by decompressing again.
   struct Run {
     std::size_t memory;
     int threads;
     std::vector<std::uint64_t> cuts;
+    bool gzip = false;
   };
   const Run runs[] = {{kRunOverhead + 56000000, 1, {}},
                       {kRunOverhead + 3000, 1, {}},
                       {kRunOverhead, 1, {}},
                       {kRunOverhead + 3000, 3, {7000, 14000}},
-                      {kRunOverhead, 3, {7000, 14000}}};
+                      {kRunOverhead, 3, {7000, 14000}},
+                      {kRunOverhead, 1, {}, true},
+                      {kRunOverhead + 3000, 3, {}, true}};
+  auto write_table = [&](const Run& run, const std::string& table) {
+    write_file("t.txt", run.gzip ? stored_gzip(table) : table);
+  };
   auto first_reading = [&](HistogramJob& job, const Run& run) {
+    write_table(run, text);
     InputFile reader(path);
     reader.memory_limit = run.memory;
     reader.threads = job.threads = run.threads;
@@ -317,12 +346,11 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
       {base + "x 2.0" + rows.substr(5), false}};
   for (const auto& change : changes) {
     ASSERT_TRUE(change.now.size() != text.size() || change.now != text);
-    for (const Run& run : {runs[2], runs[4]}) {
-      write_file("t.txt", text);
+    for (const Run& run : {runs[2], runs[4], runs[5]}) {
       HistogramJob job(path, 10, "font.ttf", "out_");
       first_reading(job, run);
       const auto when = std::filesystem::last_write_time(path);
-      write_file("t.txt", change.now);
+      write_table(run, change.now);
       std::filesystem::last_write_time(path,
                                        change.same_time ? when : when + std::chrono::seconds(1));
       testing::internal::CaptureStderr();
