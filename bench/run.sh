@@ -51,7 +51,7 @@ mean() {  # mean seconds of command N of a hyperfine JSON export
   python3 -c 'import json,sys; print("%.3f" % json.load(open(sys.argv[1]))["results"][int(sys.argv[2])]["mean"])' "$@"
 }
 ratio() { python3 -c "print('%.2f' % ($1 / $2))"; }
-peak_kib() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -1; }
+peak_kib() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -1; }
 status_of() { "$@" >/dev/null 2>&1 && echo 0 || echo $?; }
 one="taskset -c 0"
 hyperfine -N --warmup 2 --runs 15 --export-json 1m.json \

@@ -1,11 +1,11 @@
 // The arrays that hold the records' values, and the range of a series' values.
 //
-// A table of millions of rows fills hundreds of megabytes of fresh memory, and on the machines
-// we run on the first touch of each 4 KiB page costs more than parsing the numbers that fill
-// it. Large arrays therefore come from their own mappings aligned to 2 MiB and marked for
-// transparent huge pages, which the kernel fills a huge page at a time. Mappings are made with
-// MAP_NORESERVE, so reserving generously costs address space, not memory: only the pages
-// actually written become resident. Small arrays use the ordinary heap.
+// A reader reserves room for as many records as a stretch of the table could hold, which is
+// several times what it will. Large arrays therefore come from mappings of their own, made
+// with MAP_NORESERVE: reserving generously costs address space, not memory, since only the
+// pages actually written become resident. (Transparent huge pages were tried: with several
+// threads faulting at once the kernel stalls to compact memory for them, and runs took longer
+// and varied more.) Small arrays use the ordinary heap.
 #pragma once
 
 #include <array>
@@ -18,9 +18,8 @@
 
 namespace big_memory {
 
-inline constexpr std::size_t kHugePage = std::size_t{2} << 20;
-// From this size on an array gets its own huge-page mapping.
-inline constexpr std::size_t kThreshold = kHugePage;
+// From this size on an array gets a mapping of its own.
+inline constexpr std::size_t kThreshold = std::size_t{2} << 20;
 
 void* allocate(std::size_t bytes);  // throws std::bad_alloc
 void deallocate(void* p, std::size_t bytes) noexcept;

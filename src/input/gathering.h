@@ -16,9 +16,8 @@
 #include "input/read_buffer.h"
 #include "input/table_scanner.h"
 
-// The records of one piece of the table, held within the run's memory budget. One array of
-// rows rather than seven of values: fresh memory costs its zeroing by the huge page, and one
-// partly filled page a piece wastes less than seven.
+// The records of one piece of the table, held within the run's memory budget, as rows: one
+// array a piece rather than seven, which is also how the counting reads them.
 class Holder {
  public:
   // Reserves address space for `capacity` records (as much of it as the system lends); memory
