@@ -117,6 +117,8 @@ draw = charts1 / min(cores, 7)    # seven charts, one process each at most
 copy = $cat_large                 # the page cache to memory once, on one core
 print('%.2f' % (start + max(read1 / cores, copy / min(cores, 8)) + draw))"
 }
+r1=$(ratios 1m.json 1 0) rl=$(ratios large.json 1 0) rm=$(ratios limited.json 1 0)
+rgz=$(ratios compressed.json 1 0) rzst=$(ratios compressed.json 2 0)
 cd "$root"
 micro=$(build-bench/bench/histchart_bench --benchmark_min_time=0.2 2>/dev/null | sed -n '/^BM_/p')
 
@@ -140,11 +142,11 @@ memory to a run (system time of 0.1 to 2.5 s for the same 534 MiB).
 
 | Run | Floor | histchart | Ratio | Target | Before | numpy + matplotlib |
 |---|---|---|---|---|---|---|
-| 1,000,000 rows, 10 bins (${mb_1m} MB) | ${f1} s | ${h1} s | $(ratios 1m.json 1 0) | at most 0.8 x | ${b1} s | ${p1} s ($(ratio "$p1" "$h1") x histchart; target at least 8 x) |
-| $rows rows, 10 bins (${mb_large} MB) | ${fl} s | ${hl} s | $(ratios large.json 1 0) | at most 0.55 x | ${bl} s | ${pl} s |
-| $rows rows, \`HISTCHART_MEMORY=64M\` (read twice) | ${fm} s | ${hm} s | $(ratios limited.json 1 0) | at most 1.0 x | | |
-| $rows rows as \`.gz\` (${mb_gz} MB) | ${fc} s | ${hgz} s | $(ratios compressed.json 1 0) | at most 1.2 x | | |
-| $rows rows as \`.zst\` | ${fc} s | ${hzst} s | $(ratios compressed.json 2 0) | at most 1.1 x | | |
+| 1,000,000 rows, 10 bins (${mb_1m} MB) | ${f1} s | ${h1} s | ${r1} | at most 0.8 x | ${b1} s | ${p1} s ($(ratio "$p1" "$h1") x histchart; target at least 8 x) |
+| $rows rows, 10 bins (${mb_large} MB) | ${fl} s | ${hl} s | ${rl} | at most 0.55 x | ${bl} s | ${pl} s |
+| $rows rows, \`HISTCHART_MEMORY=64M\` (read twice) | ${fm} s | ${hm} s | ${rm} | at most 1.0 x | | |
+| $rows rows as \`.gz\` (${mb_gz} MB) | ${fc} s | ${hgz} s | ${rgz} | at most 1.2 x | | |
+| $rows rows as \`.zst\` | ${fc} s | ${hzst} s | ${rzst} | at most 1.1 x | | |
 | 100,000 rows, 10000 bins, every bin occupied | | ${wide} s | $(ratio "$wide" "$sw") x sorting | at most 0.45 x sorting | sorting: ${sw} s | |
 
 The plain $rows-row run against the build before: $(ratio "$hl" "$bl") x (target at most
