@@ -61,25 +61,26 @@ ratios() {  # ratios JSON N F
 peak_kib() { { /usr/bin/time -f %M "$@" 2>&1 >/dev/null || true; } | tail -1; }
 status_of() { "$@" >/dev/null 2>&1 && echo 0 || echo $?; }
 one="taskset -c 0"
-hyperfine -N --warmup 2 --runs 15 --export-json 1m.json \
+side_by_side() { python3 "$root/bench/interleave.py" "$@"; }
+side_by_side 1m.json 15 2 \
   "$floor t1m.txt" "$bin t1m.txt 10 $font out/" "$before t1m.txt 10 $font out/" \
-  "$one $bin t1m.txt 10 $font out/" >/dev/null
-hyperfine -N --warmup 1 --runs 6 --export-json large.json \
+  "$one $bin t1m.txt 10 $font out/"
+side_by_side large.json 6 1 \
   "$floor tlarge.txt" "$bin tlarge.txt 10 $font out/" "$before tlarge.txt 10 $font out/" \
-  "$one $bin tlarge.txt 10 $font out/" "cat tlarge.txt" >/dev/null
-hyperfine --warmup 1 --runs 5 --export-json limited.json \
+  "$one $bin tlarge.txt 10 $font out/" "cat tlarge.txt"
+side_by_side limited.json 5 1 \
   "$floor tlarge.txt" "HISTCHART_MEMORY=64M $bin tlarge.txt 10 $font limited/" \
-  "HISTCHART_MEMORY=64M $one $bin tlarge.txt 10 $font limited/" >/dev/null
-hyperfine -N --warmup 1 --runs 5 --export-json compressed.json \
+  "HISTCHART_MEMORY=64M $one $bin tlarge.txt 10 $font limited/"
+side_by_side compressed.json 5 1 \
   "$floor tlarge.txt" "$bin tlarge.txt.gz 10 $font out/" "$bin tlarge.txt.zst 10 $font out/" \
   "igzip -dc tlarge.txt.gz" "gzip -dc tlarge.txt.gz" "zstd -dc tlarge.txt.zst" \
-  "$one $bin tlarge.txt.gz 10 $font out/" "$one $bin tlarge.txt.zst 10 $font out/" >/dev/null
-hyperfine -N --runs 3 --export-json wide.json \
+  "$one $bin tlarge.txt.gz 10 $font out/" "$one $bin tlarge.txt.zst 10 $font out/"
+side_by_side wide.json 3 0 \
   "$bin uniform.txt 10000 $font out/" "$sorting uniform.txt 10000 $font out/" \
-  "$one $bin uniform.txt 10000 $font out/" >/dev/null
-hyperfine -N --warmup 3 --runs 20 --export-json start.json \
+  "$one $bin uniform.txt 10000 $font out/"
+side_by_side start.json 20 3 \
   "$bin $root/examples/results.txt 10 $font out/" "$one $bin $root/examples/results.txt 10 $font out/" \
-  "$bin" -i >/dev/null
+  "$bin"
 hyperfine -N --runs 3 --export-json py1m.json "$numpy t1m.txt 10 py/" >/dev/null
 hyperfine -N --runs 1 --export-json pylarge.json "$numpy tlarge.txt 10 py/" >/dev/null
 "$bin" tlarge.txt 10 "$font" out/
@@ -135,8 +136,9 @@ fast_float (\`parse_floor.cpp\`, built with \`g++ -O2\`). numpy + matplotlib is
 \`bench/numpy_hist.py\`: \`numpy.loadtxt\`, then \`matplotlib\` histograms saved as 432 x 216
 JPEGs. "Before" is histchart as it was before compressed input and reading on every core
 (\`$before_rev\`); "sorting" is the build that still sorted every series (\`$sorting_rev\`).
-Times are hyperfine means, all measured side by side in one run; these machines are noisy,
-so the ratios are what counts. The ratio column gives the ratio of the means, and in brackets
+Times are means over rounds that run every compared command once, in turn
+(\`bench/interleave.py\`), so that the machine's drift over the minutes touches them alike;
+these machines are noisy, so the ratios are what counts. The ratio column gives the ratio of the means, and in brackets
 that of the fastest runs: most of the spread is the virtual machine's time to hand fresh
 memory to a run (system time of 0.1 to 2.5 s for the same 534 MiB).
 
