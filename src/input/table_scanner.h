@@ -124,16 +124,23 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
     for (; p < end && blank(*p); ++p) lines_ += *p == '\n';
     if (p == end) break;
     const char* word = p;
-    while (p < end && !blank(*p)) ++p;
-    if (p == end && !last) {
-      p = word;
-      break;
-    }
-    if (field_ > 0) {
-      const FieldValue field = parse_value(word, p);
-      record_.values[field_ - 1] = field.value;
-      if (!field.number) [[unlikely]] {
-        note(word, p, offset_ + static_cast<std::uint64_t>(word - begin));
+    // A field in the plain number form is parsed as its end is found: its bytes are read once.
+    const PlainNumber plain = field_ > 0 ? parse_plain(word, end) : PlainNumber{0, word, false};
+    if (plain.exact && (plain.end != end ? blank(*plain.end) : last)) {
+      p = plain.end;
+      record_.values[field_ - 1] = plain.value;
+    } else {
+      for (p = plain.end; p < end && !blank(*p);) ++p;
+      if (p == end && !last) {
+        p = word;
+        break;
+      }
+      if (field_ > 0) {
+        const FieldValue field = parse_value(word, p);
+        record_.values[field_ - 1] = field.value;
+        if (!field.number) [[unlikely]] {
+          note(word, p, offset_ + static_cast<std::uint64_t>(word - begin));
+        }
       }
     }
     if (++field_ == 8) {
