@@ -177,7 +177,7 @@ for sig in TERM INT; do
   # histchart leaves an ignored signal ignored, as nohup expects.
   env --default-signal=INT "$bin" long.txt 10000 "$font" out/ &
   for ((t = 0; t < 1200; t++)); do
-    compgen -G 'out/*.jpg' >/dev/null && compgen -G 'out/*.jpg.*' >/dev/null && break
+    [ "$(find out -name '*.jpg' | wc -l)" -eq 6 ] && compgen -G 'out/*.jpg.*' >/dev/null && break
     sleep 0.05
   done
   kill -s "$sig" $!
