@@ -40,6 +40,31 @@ struct PassCounters {
   std::atomic<std::uint64_t> drawn{0};
 };
 
+// The counters, in memory that the helper processes share with this one; in this process's
+// own where no such memory can be had (then no helper is started).
+class SharedCounters {
+ public:
+  SharedCounters()
+      : mapped_(::mmap(nullptr, sizeof(PassCounters), PROT_READ | PROT_WRITE,
+                       MAP_SHARED | MAP_ANONYMOUS, -1, 0)),
+        counters_(shared() ? new (mapped_) PassCounters : &local_) {}
+  ~SharedCounters() {
+    if (!shared()) return;
+    counters_->~PassCounters();
+    ::munmap(mapped_, sizeof(PassCounters));
+  }
+  SharedCounters(const SharedCounters&) = delete;
+  SharedCounters& operator=(const SharedCounters&) = delete;
+
+  bool shared() const { return mapped_ != MAP_FAILED; }
+  PassCounters* operator->() const { return counters_; }
+
+ private:
+  void* mapped_;
+  PassCounters local_;
+  PassCounters* counters_;
+};
+
 // What a helper process sends back, chart by chart: its index, whether it was written and its
 // messages, each as a 32-bit length and the bytes.
 void put(std::string& out, std::string_view bytes) {
@@ -128,12 +153,9 @@ bool HistogramJob::write_chart(int index) {
 
 void HistogramJob::draw_histograms() {
   FontCache fonts;
-  // The counters live in memory that the helper processes share with this one.
-  void* shared = ::mmap(nullptr, sizeof(PassCounters), PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_ANONYMOUS, -1, 0);
-  PassCounters local;
-  PassCounters* counters = shared == MAP_FAILED ? &local : new (shared) PassCounters;
-  const int processes = shared == MAP_FAILED ? 1 : std::clamp(threads, 1, SeriesTable::kSize);
+  // Declared before the progress line, which reads them until it ends.
+  const SharedCounters counters;
+  const int processes = counters.shared() ? std::clamp(threads, 1, SeriesTable::kSize) : 1;
   Progress progress("drawing the charts", Progress::Unit::charts, SeriesTable::kSize,
                     &counters->drawn);
 
@@ -190,10 +212,6 @@ void HistogramJob::draw_histograms() {
     InterruptsBlocked blocked;
     ::waitpid(helper.pid, nullptr, 0);
     set_chart_helper(helper.slot, 0);
-  }
-  if (shared != MAP_FAILED) {
-    counters->~PassCounters();
-    ::munmap(shared, sizeof(PassCounters));
   }
 
   // The messages in chart order, as one process drawing the charts one after another gives them.

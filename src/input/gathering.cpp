@@ -29,9 +29,8 @@ Holder::~Holder() {
 
 bool Holder::take() {
   const std::size_t capacity = rows_.capacity() - rows_.size();
-  const std::uint64_t bytes =
-      budget_->take_up_to(std::min(kBatch, capacity) * kRecordBytes) / kRecordBytes * kRecordBytes;
-  allowance_ = static_cast<std::size_t>(bytes / kRecordBytes);
+  allowance_ = static_cast<std::size_t>(
+      budget_->take_up_to(std::min(kBatch, capacity) * kRecordBytes) / kRecordBytes);
   return allowance_ > 0;
 }
 

@@ -269,7 +269,6 @@ void InputFile::read_stream(Reading& r, Compression format, std::string head) {
   BlockStream stream(ByteSource(r.fd, format, std::move(head)), 2 * workers + 2, block_size);
   // A compressed regular file can be decompressed again; a pipe cannot be read twice.
   const bool rereadable = r.regular;
-  const auto capacity = static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1);
   TableScanner& truth = r.headers;
   std::unique_ptr<Block> first = stream.next();
   if (workers > 1 && first && !first->last) {
@@ -277,7 +276,7 @@ void InputFile::read_stream(Reading& r, Compression format, std::string head) {
     return;
   }
   // One thread, or a table of one block: in order, from the true state.
-  Holder holder(capacity, r.budget);
+  Holder holder(static_cast<std::size_t>(r.budget.left() / sizeof(Row) + 1), r.budget);
   StreamTail tail(r.room);
   for (std::unique_ptr<Block> block = std::move(first); block; block = stream.next()) {
     const std::uint64_t end = block->offset + block->size;

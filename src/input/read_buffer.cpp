@@ -18,6 +18,10 @@ std::uint64_t MemoryBudget::take_up_to(std::uint64_t want) {
   return taken;
 }
 
+namespace {
+
+// Grows `buffer` (for a word that fills it) within `room`, which it borrows on the first
+// growth; throws std::bad_alloc where the room is too small.
 void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room) {
   const std::size_t size = buffer.size() * 2;
   if (size - base > room.bytes()) throw std::bad_alloc();
@@ -25,6 +29,7 @@ void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room) 
   buffer.resize(size);
 }
 
+// Gives the room back once `buffer` holds little again.
 void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t in_use,
                        WordRoom& room) {
   if (buffer.size() == base || in_use > base / 2) return;
@@ -33,6 +38,8 @@ void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t 
   buffer.swap(smaller);
   room.give_back();
 }
+
+}  // namespace
 
 FileChunks::FileChunks(int fd, std::uint64_t end, WordRoom& room,
                        std::atomic<std::uint64_t>* progress)

@@ -38,13 +38,6 @@ class WordRoom {
   std::mutex lent_;
 };
 
-// Grows `buffer` (for a word that fills it) within `room`, which it borrows on the first
-// growth; throws std::bad_alloc where the room is too small.
-void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room);
-// Gives the room back once `buffer` holds little again.
-void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t in_use,
-                       WordRoom& room);
-
 inline constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
 
 // The bytes of a file from some offset up to `end`, read with pread into a buffer of its own,
