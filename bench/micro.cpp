@@ -7,10 +7,9 @@
 #include <random>
 #include <string>
 
-#include "binning/binning.h"
+#include "binning/bin_counter.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
-#include "driver/histogram_job.h"
 #include "input/gathering.h"
 #include "input/table_scanner.h"
 
@@ -34,14 +33,14 @@ std::string table_text(long rows) {
 
 void BM_ReadTable(benchmark::State& state) {
   const std::string text = table_text(state.range(0));
-  MemoryBudget budget(std::uint64_t{1} << 40);
+  RowArena arena(static_cast<std::uint64_t>(state.range(0) + RowArena::kChunkRows) * sizeof(Row));
   for (auto _ : state) {
-    Holder holder(static_cast<std::size_t>(state.range(0)), budget);
+    Holder holder(arena);
     Tally tally;
     TableScanner scanner;
-    MemoryBytes bytes(text, 0, true);
+    MemoryStretch bytes(text, 0, true);
     gather(bytes, scanner, holder, tally, true);
-    benchmark::DoNotOptimize(holder.release().data());
+    benchmark::DoNotOptimize(holder.size());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -68,13 +67,13 @@ BENCHMARK(BM_CountBins)
     ->Unit(benchmark::kMillisecond);
 
 void BM_DrawChart(benchmark::State& state) {
-  HistogramJob job("in.txt", 10, HISTCHART_FONT, "out_");
-  Series s(0, "dSOC ( kg C/ha )");
-  for (int i = 0; i < state.range(0); ++i) s.bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
+  TextPen pen(HISTCHART_FONT);
+  std::vector<Bin> bins;
+  for (int i = 0; i < state.range(0); ++i) bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
   FontCache fonts;
   for (auto _ : state) {
     gdImagePtr image = gdImageCreate(kImageWidth, kImageHeight);
-    job.draw_chart(image, s);
+    draw_chart(image, bins, "dSOC ( kg C/ha )", pen);
     gdImageDestroy(image);
   }
 }

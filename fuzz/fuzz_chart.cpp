@@ -28,8 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Bin& b : bins) any = any || b.count > 0;
     if (any) check_layout(bins, "N_leaching ( kg N/ha per year )");
     const std::int64_t top = bins.front().count + bins.front().count / 4;
-    double major, minor, axis_min, axis_max;
-    HistogramJob::axis_scale(0.0, static_cast<double>(top), major, minor, axis_min, axis_max);
+    const auto [major, minor, axis_min, axis_max] = scale_axis(0.0, static_cast<double>(top));
     FUZZ_CHECK(major == 4 || major == 5 || major == 6 || major == 7 || major == 7.2);
     FUZZ_CHECK(minor == 5 && axis_min <= 0 && axis_max >= static_cast<double>(top));
   }

@@ -2,12 +2,11 @@
 
 #include <cmath>
 
-void HistogramJob::axis_scale(double low, double high, double& major_count, double& minor_count,
-                              double& axis_min, double& axis_max) {
+AxisScale scale_axis(double low, double high) {
   double step = 1;
   double span = 1;
-  axis_min = 0;
-  axis_max = 1;
+  double axis_min = 0;
+  double axis_max = 1;
   auto snap = [&] {
     axis_min = std::floor(low / step) * step;
     axis_max = std::ceil(high / step) * step;
@@ -27,7 +26,7 @@ void HistogramJob::axis_scale(double low, double high, double& major_count, doub
       snap();
     }
   }
-  major_count = span / step;
+  double major_count = span / step;
   while (major_count >= 10) major_count /= 10;
   if (major_count < 2) {
     major_count = 5;
@@ -36,5 +35,5 @@ void HistogramJob::axis_scale(double low, double high, double& major_count, doub
   } else if (major_count == 3) {
     major_count = 6;
   }
-  minor_count = 5;
+  return {major_count, 5, axis_min, axis_max};
 }

@@ -57,16 +57,22 @@ ChartFile::ChartFile(std::string final_name) : final_name_(std::move(final_name)
 
 ChartFile::~ChartFile() { discard(); }
 
-bool ChartFile::open() {
+Failure ChartFile::failure(int error) const {
+  Failure failure;
+  failure.what = "cannot write chart";
+  failure.subject = final_name_;
+  failure.reason = std::strerror(error);
+  failure.status = kExitUnwritten;
+  return failure;
+}
+
+MaybeFailure ChartFile::open() {
   std::vector<char> name(final_name_.begin(), final_name_.end());
   for (char c : std::string_view(".XXXXXX")) name.push_back(c);
   name.push_back('\0');
   InterruptsBlocked blocked;
   const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    error_ = std::strerror(errno);
-    return false;
-  }
+  if (fd < 0) return failure(errno);
   temp_name_ = name.data();
   temp_file_in_progress = temp_name_.c_str();
   // mkstemp makes the file private; a chart gets the permissions any new file would get.
@@ -75,34 +81,32 @@ bool ChartFile::open() {
   ::fchmod(fd, 0666 & ~mask);
   stream_ = ::fdopen(fd, "wb");
   if (!stream_) {
-    error_ = std::strerror(errno);
+    const int error = errno;
     ::close(fd);
     discard();
-    return false;
+    return failure(error);
   }
-  return true;
+  return std::nullopt;
 }
 
-bool ChartFile::commit() {
+MaybeFailure ChartFile::commit() {
   // A write that failed inside the encoder shows only in the stream's error flag, with errno
   // still holding the reason.
   int failure = 0;
   if (std::fflush(stream_) != 0 || std::ferror(stream_)) failure = errno ? errno : EIO;
   if (std::fclose(stream_) != 0 && failure == 0) failure = errno;
   stream_ = nullptr;
-  if (failure != 0) {
-    error_ = std::strerror(failure);
-  } else {
+  if (failure == 0) {
     InterruptsBlocked blocked;
     if (std::rename(temp_name_.c_str(), final_name_.c_str()) == 0) {
       temp_file_in_progress = nullptr;
       temp_name_.clear();
-      return true;
+      return std::nullopt;
     }
-    error_ = std::strerror(errno);
+    failure = errno;
   }
   discard();
-  return false;
+  return this->failure(failure);
 }
 
 void ChartFile::discard() {
@@ -113,6 +117,8 @@ void ChartFile::discard() {
   temp_file_in_progress = nullptr;
   temp_name_.clear();
 }
+
+void remove_temp_file(const std::string& name) { ::unlink(name.c_str()); }
 
 void set_chart_helper(int slot, pid_t pid) { helpers_in_progress[slot] = pid; }
 

@@ -11,8 +11,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/failure.h"
+
 #include <signal.h>
 #include <sys/types.h>
+
+// Removes a chart's temporary file that its process left when it died.
+void remove_temp_file(const std::string& name);
 
 // Installs handlers that remove the temporary file of the chart in progress and then end the
 // process by the same signal. Signals that are ignored when the program starts stay ignored.
@@ -43,19 +48,18 @@ class ChartFile {
   ChartFile& operator=(const ChartFile&) = delete;
   ~ChartFile();
 
-  // Creates the temporary file. On failure returns false and error() says why.
-  bool open();
+  // Creates the temporary file; fails with "cannot write chart 'NAME': REASON" (status 3).
+  MaybeFailure open();
   FILE* stream() const { return stream_; }
-  // REQUIRES: open() succeeded. On failure returns false, removes the temporary file and
-  // error() says why.
-  bool commit();
-  const std::string& error() const { return error_; }
+  const std::string& temp_name() const { return temp_name_; }
+  // REQUIRES: open() succeeded. Where it fails, the temporary file is removed too.
+  MaybeFailure commit();
 
  private:
   void discard();
+  Failure failure(int error) const;
 
   std::string final_name_;
   std::string temp_name_;
   FILE* stream_ = nullptr;
-  std::string error_;
 };

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <sstream>
 
-#include "driver/histogram_job.h"
+#include "chart/axis_scale.h"
 
 namespace {
 
@@ -55,11 +55,7 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
     if (b.count > m) m = b.count;
   }
   const std::int64_t top = m + m / 4;
-  double major = 0;
-  double minor = 0;
-  double axis_min = 0;
-  double axis_max = 0;
-  HistogramJob::axis_scale(0.0, static_cast<double>(top), major, minor, axis_min, axis_max);
+  const auto [major, minor, axis_min, axis_max] = scale_axis(0.0, static_cast<double>(top));
   // Bars and count labels scale by the count range itself, not by the rounded axis range.
   const double range = static_cast<double>(top) - 0.0;
 

@@ -1,12 +1,10 @@
 #include "chart/chart_render.h"
 
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <string>
 
 #include "chart/chart_layout.h"
-#include "driver/histogram_job.h"
 
 namespace {
 
@@ -20,42 +18,42 @@ int pixel(double v) {
 
 }  // namespace
 
-void HistogramJob::draw_text(gdImagePtr image, const char* text, int size, int x, int y,
-                             double angle) {
+void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, double angle) {
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
   auto measure = [&]() -> std::optional<std::string> {
     const char* error =
-        gdImageStringFT(nullptr, box.data(), 0, font_filename.c_str(), size, angle, 0, 0, text);
+        gdImageStringFT(nullptr, box.data(), 0, font_.c_str(), size, angle, 0, 0, text);
     if (!error) return std::nullopt;
     return error;
   };
   std::optional<std::string> unkept;
   const std::optional<std::string>* error = &unkept;
   if (const auto key = text_measure_key(text, size, angle)) {
-    auto known = text_measures.find(*key);
-    if (known == text_measures.end()) known = text_measures.emplace(*key, measure()).first;
+    auto known = measures_.find(*key);
+    if (known == measures_.end()) known = measures_.emplace(*key, measure()).first;
     error = &known->second;
   } else {
     unkept = measure();
   }
-  if (*error) chart_messages.push_back("draw_text() error: " + **error);
+  if (*error) messages_.push_back("draw_text() error: " + **error);
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of
   // labels would otherwise run out of palette entries.
   const int black = gdImageColorResolve(image, 0, 0, 0);
-  if (const char* failure = gdImageStringFT(image, box.data(), black, font_filename.c_str(), size,
-                                            angle, x, y, text)) {
-    chart_messages.push_back(std::string("draw_text() error: ") + failure);
+  if (const char* failure =
+          gdImageStringFT(image, box.data(), black, font_.c_str(), size, angle, x, y, text)) {
+    messages_.push_back(std::string("draw_text() error: ") + failure);
   }
 }
 
-void HistogramJob::draw_chart(gdImagePtr image, const Series& s) {
+void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::string& title,
+                TextPen& pen) {
   // On a fresh palette image the first colour obtained becomes the background.
   gdImageColorResolve(image, 255, 255, 255);
   const int black = gdImageColorResolve(image, 0, 0, 0);
   const int blue = gdImageColorResolve(image, 0, 0, 255);
 
-  for (const ChartShape& shape : layout_chart(s.bins, s.title)) {
+  for (const ChartShape& shape : layout_chart(bins, title)) {
     const int colour = shape.colour == ChartShape::Colour::blue ? blue : black;
     const int x1 = pixel(shape.x1);
     const int y1 = pixel(shape.y1);
@@ -72,7 +70,7 @@ void HistogramJob::draw_chart(gdImagePtr image, const Series& s) {
         gdImageLine(image, x1, y1, x2, y2, colour);
         break;
       case ChartShape::Kind::text:
-        draw_text(image, shape.text.c_str(), shape.size, x1, y1, shape.angle);
+        pen.draw(image, shape.text.c_str(), shape.size, x1, y1, shape.angle);
         break;
     }
   }

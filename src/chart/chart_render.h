@@ -1,7 +1,14 @@
-// Draws charts into GD images: the one place besides chart_file.cpp that calls libgd.
+// Draws charts into GD images. With chart_file.cpp and chart_writer.cpp, the only code that
+// calls libgd.
 #pragma once
 
 #include <gd.h>
+
+#include <string>
+#include <vector>
+
+#include "binning/bin.h"
+#include "chart/text_measures.h"
 
 // Holds GD's font cache for the lifetime of the chart pass, so fonts load once and are freed.
 class FontCache {
@@ -11,3 +18,24 @@ class FontCache {
   FontCache(const FontCache&) = delete;
   FontCache& operator=(const FontCache&) = delete;
 };
+
+// Renders every text of the charts with one TrueType font, in black. A text that the renderer
+// cannot draw gives the line "draw_text() error: <GD's message>" (once for the measuring call,
+// once for the drawing call) and the chart goes on without it.
+class TextPen {
+ public:
+  explicit TextPen(std::string font) : font_(std::move(font)) {}
+
+  void draw(gdImagePtr image, const char* text, int size, int x, int y, double angle);
+  // The lines of the texts that could not be drawn since the last call, in order.
+  std::vector<std::string> take_messages() { return std::move(messages_); }
+
+ private:
+  std::string font_;
+  TextMeasures measures_;
+  std::vector<std::string> messages_;
+};
+
+// Draws the chart of `bins` and `title` into a fresh 432 x 216 palette image.
+void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::string& title,
+                TextPen& pen);

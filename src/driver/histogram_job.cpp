@@ -20,6 +20,8 @@ HistogramJob::HistogramJob(std::string input_file, int bin_count, std::string fo
 
 void HistogramJob::run() {
   read_data();
+  if (failure) return;
   make_bins();
+  if (failure) return;
   draw_histograms();
 }

@@ -1,20 +1,24 @@
 // The one run object: the series table, the paths, the bin count and the output names, and
 // the three phases that turn an input table into seven charts.
 //
-// The phases are defined in the modules that own them: read_data in input/, make_bins in
-// binning/, draw_histograms, draw_text and axis_scale in chart/. run() calls them once each in
-// that order. The one raised error is a message text (a std::string) from read_data or
-// make_bins when the input table cannot be opened or read (or does not fit, or changed
-// between two readings); everything else that can fail is reported on standard error as it
-// happens (the chart pass's messages in chart order) and counted in `unwritten_charts`.
+// The phases are thin shells over their modules, defined where those live: read_data in
+// input/, make_bins in binning/, draw_histograms, draw_text and axis_scale in chart/. run()
+// calls them once each in that order, and stops at the first phase that fails: a failure
+// (the table cannot be opened or read, does not fit, or changed between two readings) is kept
+// in `failure` for the entry point to print. Charts that cannot be written do not stop the
+// run: their lines are printed in chart order and counted in `unwritten_charts`.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "chart/text_measures.h"
+#include "base/failure.h"
+#include "base/run_limits.h"
 #include "driver/series.h"
-#include "input/input_file.h"
+#include "input/held_rows.h"
+#include "input/second_reading.h"
 
 struct gdImageStruct;
 
@@ -32,11 +36,6 @@ class HistogramJob {
   void make_bins();
   void draw_histograms();
 
-  // Draws the chart of series `index` and writes it to its file; false where it could not be
-  // written. Its messages go to chart_messages.
-  bool write_chart(int index);
-  // Draws the chart of `s` into a fresh 432 x 216 palette image; writes no file.
-  void draw_chart(gdImageStruct* image, const Series& s);
   void draw_text(gdImageStruct* image, const char* text, int size, int x, int y, double angle);
   static void axis_scale(double low, double high, double& major_count, double& minor_count,
                          double& axis_min, double& axis_max);
@@ -46,14 +45,14 @@ class HistogramJob {
   std::string font_filename;
   int bin_count;
   std::vector<std::string> output_names;
-  // What the run may hold in memory; a table whose values would not fit is read twice.
+  // What the run may use: the memory it may hold (a table whose values would not fit is read
+  // twice) and the cores.
   std::size_t memory_limit = kNoMemoryLimit;
-  int threads = 1;  // the cores the run may use
-  // The records read_data held, in parts (one for each piece of the table read on its own);
-  // counting needs no order, so the parts are never joined.
-  std::vector<Rows> held;
-  std::optional<UnheldRecords> unheld;      // records read_data measured but could not hold
-  int unwritten_charts = 0;                 // charts that could not be written in full
-  TextMeasures text_measures;               // kept by draw_text for the run
-  std::vector<std::string> chart_messages;  // of the chart being drawn
+  int cpus = 1;
+  int threads = 1;  // the reading and counting threads the memory affords; set by read_data
+  // The records read_data held (counting needs no order), and those it only measured.
+  HeldRecords held;
+  std::optional<UnheldRecords> unheld;
+  MaybeFailure failure;      // what stopped the run
+  int unwritten_charts = 0;  // charts that could not be written in full
 };

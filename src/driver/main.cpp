@@ -1,43 +1,44 @@
-// Entry point: checks the command line, runs one job, turns its outcome into an exit status.
+// Entry point: checks the command line, runs one job, prints what stopped it and turns its
+// outcome into an exit status.
+#include <malloc.h>
+
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
-#include <new>
 #include <string>
 
+#include "base/failure.h"
+#include "base/messages.h"
+#include "base/run_limits.h"
 #include "chart/chart_file.h"
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
-#include "driver/messages.h"
-#include "driver/run_limits.h"
 
 namespace {
-// Exit statuses, documented in the README.
-constexpr int kUsage = 1;      // wrong argument count, a refused bin count or memory limit
-constexpr int kBadInput = 2;   // the input table cannot be opened or read, does not fit, or changed
-constexpr int kUnwritten = 3;  // at least one chart could not be written
-}  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::cerr << (argc > 0 && argv[0] ? argv[0] : "histchart")
-              << " input_file bin_count font_filename" << std::endl;
-    return kUsage;
-  }
+Failure usage_failure(std::string what, std::string subject, std::string reason) {
+  Failure failure;
+  failure.what = std::move(what);
+  failure.subject = std::move(subject);
+  failure.reason = std::move(reason);
+  failure.status = kExitUsage;
+  return failure;
+}
+
+// Runs the job the arguments describe; unwritten charts are counted in `unwritten`.
+MaybeFailure run(char** argv, int& unwritten) {
   const auto bin_count = parse_bin_count(argv[2]);
   if (!bin_count) {
-    print_line(diagnostic("bad bin count", argv[2],
-                          "expected a whole number from 1 to " + std::to_string(kMaxBinCount)));
-    return kUsage;
+    return usage_failure("bad bin count", argv[2],
+                         "expected a whole number from 1 to " + std::to_string(kMaxBinCount));
   }
   const SystemState system = SystemState::of_this_process();
   std::size_t memory_limit = available_memory(system);
   if (const char* given = std::getenv("HISTCHART_MEMORY")) {
     const auto size = parse_memory_size(given);
     if (!size) {
-      print_line(diagnostic("bad memory limit", given,
-                            "expected a number of bytes, with an optional K, M or G suffix"));
-      return kUsage;
+      return usage_failure("bad memory limit", given,
+                           "expected a number of bytes, with an optional K, M or G suffix");
     }
     memory_limit = *size;
   }
@@ -45,18 +46,37 @@ int main(int argc, char** argv) {
   // half-way through a chart.
   std::signal(SIGXFSZ, SIG_IGN);
   remove_temp_file_on_interrupt();
-
   try {
     HistogramJob job(argv[1], *bin_count, argv[3], argv[4]);
     job.memory_limit = memory_limit;
-    job.threads = usable_cpus(system);
+    job.cpus = usable_cpus(system);
     job.run();
-    return job.unwritten_charts > 0 ? kUnwritten : 0;
-  } catch (const std::string& message) {
-    print_line(message);
-    return kBadInput;
-  } catch (const std::bad_alloc&) {
-    print_line(diagnostic("out of memory reading", argv[1], "the table does not fit in memory"));
-    return kBadInput;
+    unwritten = job.unwritten_charts;
+    return std::move(job.failure);
+  } catch (...) {
+    // An allocation outside every phase: building the job, or leaving it.
+    Failure failure = Failure::of_current_exception();
+    failure.subject = argv[1];
+    return failure;
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::cerr << (argc > 0 && argv[0] ? argv[0] : "histchart")
+              << " input_file bin_count font_filename" << std::endl;
+    return kExitUsage;
+  }
+  // One malloc arena for all threads: glibc would give each thread one of its own, each 64 MiB
+  // of address space, and an address-space limit would then count the cores.
+  mallopt(M_ARENA_MAX, 1);
+  int unwritten = 0;
+  const MaybeFailure failure = run(argv, unwritten);
+  if (failure) {
+    print_line(failure->line());
+    return failure->status;
+  }
+  return unwritten > 0 ? kExitUnwritten : 0;
 }

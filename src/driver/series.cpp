@@ -1,7 +1,5 @@
 #include "driver/series.h"
 
-#include <stdexcept>
-
 namespace {
 
 struct Variable {
@@ -20,12 +18,6 @@ constexpr std::array<Variable, SeriesTable::kSize> kVariables{{
     {"N_leaching", "N_leaching ( kg N/ha per year )"},
 }};
 
-void check_position(int position) {
-  if (position < 0 || position >= SeriesTable::kSize) {
-    throw std::out_of_range("series position out of range");
-  }
-}
-
 }  // namespace
 
 SeriesTable::SeriesTable() {
@@ -34,13 +26,3 @@ SeriesTable::SeriesTable() {
 }
 
 std::string_view SeriesTable::short_name(int index) { return kVariables.at(index).short_name; }
-
-Series& SeriesTable::at(int position) {
-  check_position(position);
-  return entries_[position];
-}
-
-const Series& SeriesTable::at(int position) const {
-  check_position(position);
-  return entries_[position];
-}

@@ -14,8 +14,9 @@
 #include <vector>
 
 #include "binning/bin.h"
-#include "binning/values.h"
+#include "binning/value_range.h"
 #include "input/not_numbers.h"
+#include "input/series_count.h"
 
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
@@ -29,7 +30,7 @@ struct Series {
 
 class SeriesTable {
  public:
-  static constexpr int kSize = 7;
+  static constexpr int kSize = kSeriesCount;
 
   SeriesTable();
   SeriesTable(const SeriesTable&) = delete;
@@ -38,8 +39,6 @@ class SeriesTable {
   static std::string_view short_name(int index);
 
   int size() const { return kSize; }
-  Series& at(int position);  // throws std::out_of_range outside 0..6
-  const Series& at(int position) const;
   Series& operator[](int position) { return entries_[position]; }
   const Series& operator[](int position) const { return entries_[position]; }
 

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+#include <utility>
+
+#include "input/table_failure.h"
+#include "input/table_scanner.h"
 
 BlockStream::BlockStream(ByteSource source, int ahead, std::size_t block)
     : source_(std::move(source)), ahead_(ahead), block_(block) {
-  thread_ = std::thread([this] { produce(); });
+  thread_.start([this] { produce(); });
 }
 
 BlockStream::~BlockStream() {
@@ -20,14 +23,26 @@ BlockStream::~BlockStream() {
 
 std::unique_ptr<Block> BlockStream::next() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [&] { return !ready_.empty() || done_; });
+  if (!thread_.started()) {
+    // No thread reads ahead: this one reads the block it asks for.
+    if (ready_.empty() && !done_) {
+      try {
+        if (!produce_one(lock)) done_ = true;
+      } catch (...) {
+        failure_ = Failure::of_current_exception();
+        done_ = true;
+      }
+    }
+  } else {
+    changed_.wait(lock, [&] { return !ready_.empty() || done_; });
+  }
   if (!ready_.empty()) {
     auto block = std::move(ready_.front());
     ready_.pop_front();
     changed_.notify_all();
     return block;
   }
-  if (failure_) std::rethrow_exception(failure_);
+  if (failure_) throw *failure_;
   return nullptr;
 }
 
@@ -41,47 +56,57 @@ void BlockStream::recycle(std::unique_ptr<Block> block) {
 }
 
 void BlockStream::produce() {
+  std::unique_lock lock(mutex_);
   try {
-    // The first bytes are checked before any block is handed over.
-    carry_.resize(kTextCheckBytes);
-    std::size_t have = 0;
-    for (std::size_t got = 1; have < carry_.size() && got > 0; have += got) {
-      got = source_.read(carry_.data() + have, carry_.size() - have);
-    }
-    carry_.resize(have);
-    file_bytes_read_ = source_.file_bytes_read();
-    check_text({carry_.data(), carry_.size()});
-    for (bool last = false; !last;) {
-      std::unique_ptr<Block> block;
-      {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stop_ || in_flight_ < ahead_; });
-        if (stop_) return;
-        if (!free_.empty()) {
-          block = std::move(free_.front());
-          free_.pop_front();
-        }
-        ++in_flight_;
-      }
-      if (!block) block = std::make_unique<Block>();
-      block->bytes.resize(block_);
-      fill(*block);
-      last = block->last;
-      {
-        std::lock_guard lock(mutex_);
-        ready_.push_back(std::move(block));
-      }
+    for (;;) {
+      changed_.wait(lock, [&] { return stop_ || in_flight_ < ahead_; });
+      if (stop_ || !produce_one(lock)) break;
       changed_.notify_all();
     }
   } catch (...) {
-    std::lock_guard lock(mutex_);
-    failure_ = std::current_exception();
+    failure_ = Failure::of_current_exception();
   }
-  {
-    std::lock_guard lock(mutex_);
-    done_ = true;
-  }
+  done_ = true;
   changed_.notify_all();
+}
+
+bool BlockStream::produce_one(std::unique_lock<std::mutex>& lock) {
+  if (done_) return false;
+  std::unique_ptr<Block> block;
+  if (!free_.empty()) {
+    block = std::move(free_.front());
+    free_.pop_front();
+  }
+  ++in_flight_;
+  lock.unlock();
+  try {
+    if (!checked_) check_first_bytes();
+    if (!block) block = std::make_unique<Block>();
+    block->bytes.resize(block_);
+    fill(*block);
+  } catch (...) {
+    lock.lock();
+    --in_flight_;
+    throw;
+  }
+  lock.lock();
+  const bool last = block->last;
+  ready_.push_back(std::move(block));
+  if (last) done_ = true;
+  return true;
+}
+
+void BlockStream::check_first_bytes() {
+  // The first bytes are checked before any block is handed over.
+  carry_.resize(kTextCheckBytes);
+  std::size_t have = 0;
+  for (std::size_t got = 1; have < carry_.size() && got > 0; have += got) {
+    got = source_.read(carry_.data() + have, carry_.size() - have);
+  }
+  carry_.resize(have);
+  file_bytes_read_ = source_.file_bytes_read();
+  check_text({carry_.data(), carry_.size()});
+  checked_ = true;
 }
 
 void BlockStream::fill(Block& block) {
@@ -123,7 +148,7 @@ std::string_view StreamTail::bytes(const Block& block, std::uint64_t from, std::
 void StreamTail::keep(const Block& block, std::uint64_t offset) {
   const std::uint64_t end = block.offset + block.size;
   std::string rest(bytes(block, std::min(offset, end), end));
-  if (rest.size() > room_) throw std::bad_alloc();
+  if (rest.size() > room_) does_not_fit();
   kept_.swap(rest);
   kept_offset_ = std::min(offset, end);
 }

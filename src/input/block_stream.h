@@ -12,16 +12,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <memory>
 #include <mutex>
 #include <string_view>
-#include <thread>
 #include <vector>
 
+#include "base/failure.h"
+#include "base/thread.h"
 #include "input/byte_source.h"
-#include "input/read_buffer.h"
-#include "input/table_scanner.h"
+#include "input/file_stretch.h"
+#include "input/word_room.h"
 
 struct Block {
   std::string_view view() const { return {bytes.data(), size}; }
@@ -37,14 +37,14 @@ class BlockStream {
   static constexpr std::size_t kBlock = kReadBuffer;
 
   // Checks the table's first bytes as check_text does before handing any block over. At most
-  // `ahead` blocks are out at a time, handed over or ready, and not yet recycled.
+  // `ahead` blocks are out at a time, handed over or ready, and not yet recycled. Where no
+  // thread can start for the reading, next() reads each block itself.
   BlockStream(ByteSource source, int ahead, std::size_t block = kBlock);
   ~BlockStream();
   BlockStream(const BlockStream&) = delete;
   BlockStream& operator=(const BlockStream&) = delete;
 
-  // The next block, in table order; nullptr after the last. Rethrows what stopped the reading
-  // (ReadFailure).
+  // The next block, in table order; nullptr after the last. Raises what stopped the reading.
   std::unique_ptr<Block> next();
   // Hands a block back for reuse once parsed.
   void recycle(std::unique_ptr<Block> block);
@@ -53,6 +53,9 @@ class BlockStream {
 
  private:
   void produce();
+  // Reads the next block: false after the last. Raises what stops the reading.
+  bool produce_one(std::unique_lock<std::mutex>& lock);
+  void check_first_bytes();
   void fill(Block& block);
 
   ByteSource source_;
@@ -66,9 +69,9 @@ class BlockStream {
   std::condition_variable changed_;
   std::deque<std::unique_ptr<Block>> ready_, free_;
   int in_flight_ = 0;  // blocks made and not yet recycled
-  bool done_ = false, stop_ = false;
-  std::exception_ptr failure_;
-  std::thread thread_;
+  bool checked_ = false, done_ = false, stop_ = false;
+  MaybeFailure failure_;
+  Thread thread_;  // last: it starts once everything else is made
 };
 
 // The bytes of a stream from where a reading stands, which may lie in blocks already handed

@@ -4,12 +4,13 @@
 #include <isa-l/igzip_lib.h>
 #include <lzma.h>
 #include <zstd.h>
+#include <zstd_errors.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
-#include <unistd.h>
+#include "base/files.h"
+#include "input/table_failure.h"
 
 namespace {
 
@@ -22,16 +23,15 @@ bool starts_with(std::string_view bytes, std::string_view magic) {
 // A stream that ended with bytes after it that start no further stream of its format. The
 // formats' own tools warn and go on; a table that is not what it seems is refused here.
 [[noreturn]] void trailing_data(const char* format) {
-  throw ReadFailure{std::string("it has data after its ") + format + " stream"};
+  cannot_read(std::string("it has data after its ") + format + " stream");
 }
 
 [[noreturn]] void cut_short(const char* format) {
-  throw ReadFailure{std::string("its ") + format + " data ends too early (a cut-short file?)"};
+  cannot_read(std::string("its ") + format + " data ends too early (a cut-short file?)");
 }
 
 [[noreturn]] void damaged(const char* format, std::string_view detail) {
-  throw ReadFailure{std::string("its ") + format + " data is damaged (" + std::string(detail) +
-                    ")"};
+  cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
 }
 
 }  // namespace
@@ -56,10 +56,10 @@ Compression sniff_compression(std::string_view head) {
 void check_text(std::string_view first_bytes) {
   // The byte-order mark comes first: UTF-16 text is full of NUL bytes.
   if (starts_with(first_bytes, "\xff\xfe") || starts_with(first_bytes, "\xfe\xff")) {
-    throw ReadFailure{"it is UTF-16 text; save it as ASCII or UTF-8"};
+    cannot_read("it is UTF-16 text; save it as ASCII or UTF-8");
   }
   if (first_bytes.substr(0, kTextCheckBytes).find('\0') != std::string_view::npos) {
-    throw ReadFailure{"it holds binary data, not text"};
+    cannot_read("it holds binary data, not text");
   }
 }
 
@@ -72,15 +72,10 @@ RawInput::RawInput(int fd, std::string head)
 std::string_view RawInput::fill() {
   if (start_ == end_) {
     start_ = end_ = 0;
-    for (;;) {
-      const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
-      if (got >= 0) {
-        end_ = static_cast<std::size_t>(got);
-        bytes_read_ += end_;
-        break;
-      }
-      if (errno != EINTR) throw ReadFailure{std::strerror(errno)};
-    }
+    const IoResult got = read_once(fd_, buffer_.data(), buffer_.size());
+    if (got.error != 0) cannot_read(std::strerror(got.error));
+    end_ = got.bytes;
+    bytes_read_ += end_;
   }
   return {buffer_.data() + start_, end_ - start_};
 }
@@ -147,7 +142,7 @@ class GzipBytes {
 class ZstdBytes {
  public:
   ZstdBytes() : stream_(ZSTD_createDStream()) {
-    if (!stream_) throw std::bad_alloc();
+    if (!stream_) does_not_fit();
   }
   ~ZstdBytes() { ZSTD_freeDStream(stream_); }
   ZstdBytes(const ZstdBytes&) = delete;
@@ -164,6 +159,7 @@ class ZstdBytes {
       ZSTD_outBuffer output{out, size, 0};
       const std::size_t result = ZSTD_decompressStream(stream_, &output, &input);
       in.consume(input.pos);
+      if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) does_not_fit();
       if (ZSTD_isError(result)) damaged("zstd", ZSTD_getErrorName(result));
       in_frame_ = result != 0;
       if (output.pos > 0) return output.pos;
@@ -178,9 +174,7 @@ class ZstdBytes {
 class XzBytes {
  public:
   XzBytes() {
-    if (lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) {
-      throw std::bad_alloc();
-    }
+    if (lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED) != LZMA_OK) does_not_fit();
   }
   ~XzBytes() { lzma_end(&stream_); }
   XzBytes(const XzBytes&) = delete;
@@ -202,6 +196,7 @@ class XzBytes {
         return made;
       }
       if (result == LZMA_BUF_ERROR && got.empty()) cut_short("xz");
+      if (result == LZMA_MEM_ERROR) does_not_fit();
       if (result != LZMA_OK) damaged("xz", reason(result));
       if (made > 0) return made;
     }
@@ -253,8 +248,10 @@ class Bzip2Bytes {
       in.consume(offered - stream_.avail_in);
       if (result == BZ_STREAM_END) {
         in_stream_ = false;
+      } else if (result == BZ_MEM_ERROR) {
+        does_not_fit();
       } else if (result != BZ_OK) {
-        damaged("bzip2", result == BZ_MEM_ERROR ? "out of memory" : "data integrity error");
+        damaged("bzip2", "data integrity error");
       }
       if (const std::size_t made = room - stream_.avail_out; made > 0) return made;
     }
@@ -263,7 +260,7 @@ class Bzip2Bytes {
  private:
   void start() {
     stream_ = bz_stream{};
-    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) throw std::bad_alloc();
+    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) does_not_fit();
     in_stream_ = true;
   }
 

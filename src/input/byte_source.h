@@ -16,17 +16,12 @@
 #include <variant>
 #include <vector>
 
-// Why the table cannot be read on: the reason part of "cannot read input table 'PATH': REASON".
-struct ReadFailure {
-  std::string reason;
-};
-
 enum class Compression { none, gzip, zstd, xz, bzip2 };
 
 // The format that the leading bytes of a table announce. Needs up to 10 bytes to tell.
 Compression sniff_compression(std::string_view head);
 
-// Refuses, as a ReadFailure, a table whose first bytes (at least the first 64 KiB of it,
+// Refuses (cannot_read) a table whose first bytes (at least the first 64 KiB of it,
 // after decompression) are not text: UTF-16 (a byte-order mark at the start) or binary data
 // (a NUL byte).
 void check_text(std::string_view first_bytes);
@@ -65,8 +60,8 @@ class ByteSource {
   ~ByteSource();
 
   // Fills `out` with up to `size` next bytes of the table and returns how many; 0 only at its
-  // end. Throws ReadFailure when the file cannot be read or its compressed data is damaged or
-  // ends too early.
+  // end. Raises cannot_read when the file cannot be read or its compressed data is damaged or
+  // ends too early, and an allocation failure where the decoder cannot have its memory.
   std::size_t read(char* out, std::size_t size);
   // Bytes taken from the file so far: compressed ones where the table is compressed.
   std::uint64_t file_bytes_read() const { return input_.bytes_read(); }

@@ -1,6 +1,6 @@
 #include "input/not_numbers.h"
 
-#include "driver/messages.h"
+#include "base/messages.h"
 
 std::string not_numbers_line(std::string_view short_name, const NotNumbers& tally) {
   std::string field;

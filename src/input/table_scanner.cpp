@@ -21,12 +21,6 @@ std::size_t TableScanner::whole_words(std::string_view bytes) {
   return n;
 }
 
-void TableScanner::keep_header(const char* from, const char* to) {
-  std::string& header = headers_[headers_done_];
-  const auto room = kHeaderKept - std::min(kHeaderKept, header.size());
-  header.append(from, std::min(static_cast<std::size_t>(to - from), room));
-}
-
 void TableScanner::note(const char* word, const char* end, std::uint64_t offset) {
   const int series = field_ - 1;
   record_.not_numbers |= static_cast<std::uint8_t>(1u << series);

@@ -1,9 +1,9 @@
 // The record rules of the input table, applied to bytes as they arrive.
 //
-// Three header lines (each up to its LF) are passed over. After them, records are counted by
-// fields, not lines: white-space-delimited words are taken eight at a time, crossing line
-// breaks as needed; field 1 is ignored and fields 2 to 8 are the values of series 0 to 6.
-// Once the eighth field is taken, the rest of its line is passed over. White space is the
+// Three header lines (each up to its LF) are passed over, uninterpreted and unkept. After them,
+// records are counted by fields, not lines: white-space-delimited words are taken eight at a time,
+// crossing line breaks as needed; field 1 is ignored and fields 2 to 8 are the values of series 0
+// to 6. Once the eighth field is taken, the rest of its line is passed over. White space is the
 // classic locale's (space, \t, \n, \v, \f, \r), so CR LF rows read like LF rows.
 //
 // A final record with all eight fields counts even without a line break after it; a final
@@ -23,6 +23,7 @@
 #include <utility>
 
 #include "input/parse_value.h"
+#include "input/series_count.h"
 
 // A field that is not a number, kept as the report shows it: where it starts and its first
 // bytes.
@@ -41,13 +42,10 @@ class TableScanner {
   struct Record {
     double operator[](int i) const { return values[i]; }
 
-    std::array<double, 7> values{};
-    std::uint8_t not_numbers = 0;    // bit i set: the field of series i is not a number
-    std::array<FieldNote, 7> notes;  // valid where not_numbers has the bit set
+    std::array<double, kSeriesCount> values{};
+    std::uint8_t not_numbers = 0;               // bit i set: the field of series i is not a number
+    std::array<FieldNote, kSeriesCount> notes;  // valid where not_numbers has the bit set
   };
-  // Header lines are not interpreted; a bounded prefix of each is kept, so that a header line
-  // of any length costs no memory.
-  static constexpr std::size_t kHeaderKept = 1024;
 
   TableScanner() = default;
   // A scanner that stands at `offset`, past the header lines, at a line start with no record
@@ -74,7 +72,6 @@ class TableScanner {
   // start; shift_lines(n) makes its count (and its open record's notes) whole-table ones.
   std::uint64_t lines() const { return lines_; }
   void shift_lines(std::uint64_t n);
-  const std::array<std::string, 3>& headers() const { return headers_; }
 
   // Length of the longest prefix of `bytes` that ends in white space.
   static std::size_t whole_words(std::string_view bytes);
@@ -83,10 +80,8 @@ class TableScanner {
  private:
   static const std::array<bool, 256> kBlank;
 
-  void keep_header(const char* from, const char* to);
   void note(const char* word, const char* end, std::uint64_t offset);
 
-  std::array<std::string, 3> headers_;
   int headers_done_ = 0;
   int field_ = 0;  // fields taken of the open record
   bool skipping_line_ = false;
@@ -104,8 +99,6 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
     if (headers_done_ < 3 || skipping_line_) {
       // Most rows end right after their eighth field: no search for that.
       const char* nl = *p == '\n' ? p : static_cast<const char*>(std::memchr(p, '\n', end - p));
-      const char* stop = nl ? nl : end;
-      if (headers_done_ < 3) keep_header(p, stop);
       if (!nl) {
         p = end;
         break;

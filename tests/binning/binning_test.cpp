@@ -1,4 +1,4 @@
-#include "binning/binning.h"
+#include "binning/bin_counter.h"
 
 #include <gtest/gtest.h>
 

@@ -16,8 +16,7 @@ TEST(AxisScale, DividesTheRange) {
       {3, 1, 5, 5, 0, 1},     {150, 260, 4, 5, 150, 300}, {4, 14, 4, 5, 0, 15},
       {0, 11, 4, 5, 0, 15},   {0, 1.5, 4, 5, 0, 2}};
   for (const Case& c : cases) {
-    double major = -1, minor = -1, axis_min = -1, axis_max = -1;
-    HistogramJob::axis_scale(c.low, c.high, major, minor, axis_min, axis_max);
+    const auto [major, minor, axis_min, axis_max] = scale_axis(c.low, c.high);
     EXPECT_DOUBLE_EQ(major, c.major) << c.low << ".." << c.high;
     EXPECT_EQ(minor, c.minor) << c.low << ".." << c.high;
     EXPECT_EQ(axis_min, c.axis_min) << c.low << ".." << c.high;

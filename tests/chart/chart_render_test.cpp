@@ -13,7 +13,6 @@
 #include "chart/chart_file.h"
 
 #include "chart/chart_layout.h"
-#include "driver/histogram_job.h"
 
 namespace {
 
@@ -35,21 +34,20 @@ std::string row(gdImagePtr image, int y, int x_from, int x_to) {
   return s;
 }
 
-Image draw(HistogramJob& job, int bins, int count = 4) {
-  Series s(0, "dSOC ( kg C/ha )");
-  for (int i = 0; i < bins; ++i) s.bins.emplace_back(count, i, i + 1);
+Image draw(TextPen& pen, int bins, int count = 4) {
+  std::vector<Bin> all;
+  for (int i = 0; i < bins; ++i) all.emplace_back(count, i, i + 1);
   Image image(gdImageCreate(kImageWidth, kImageHeight), gdImageDestroy);
-  job.draw_chart(image.get(), s);
+  draw_chart(image.get(), all, "dSOC ( kg C/ha )", pen);
   return image;
 }
 
 }  // namespace
 
 TEST(DrawChart, PlacesBarsFrameAndGridOnTheirPixels) {
-  HistogramJob job("in.txt", 10, "/no/such/font.ttf", "out_");
-  testing::internal::CaptureStderr();
+  TextPen pen("/no/such/font.ttf");
   // Ten slots of 32.4 pixels, cut toward zero: bars at 75-101, 107-133, 139-166.
-  const Image ten = draw(job, 10);
+  const Image ten = draw(pen, 10);
   const std::string b(27, 'b'), gap(5, 'w');
   EXPECT_EQ(row(ten.get(), 170, 70, 170), "wwkww" + b + gap + b + gap + b + "b" + "wwww");
   // The frame and the grid lie over the bars.
@@ -57,20 +55,23 @@ TEST(DrawChart, PlacesBarsFrameAndGridOnTheirPixels) {
   EXPECT_EQ(row(ten.get(), 142, 72, 396), std::string(325, 'k'));
   EXPECT_EQ(colour_at(ten.get(), 5, 5), 'w');
   // From 33 bins on, a slot is narrower than 10 pixels and bars touch.
-  EXPECT_EQ(row(draw(job, 33).get(), 170, 72, 396), "k" + std::string(323, 'b') + "k");
-  EXPECT_EQ(row(draw(job, 32).get(), 170, 74, 86), "wbbbbbwwwwwbb");
+  EXPECT_EQ(row(draw(pen, 33).get(), 170, 72, 396), "k" + std::string(323, 'b') + "k");
+  EXPECT_EQ(row(draw(pen, 32).get(), 170, 74, 86), "wbbbbbwwwwwbb");
   // No bins: frame, ticks and grid, and no bar.
-  const Image none = draw(job, 0);
+  const Image none = draw(pen, 0);
   EXPECT_EQ(row(none.get(), 142, 72, 396), std::string(325, 'k'));
   EXPECT_EQ(row(none.get(), 170, 73, 395), std::string(323, 'w'));
-  testing::internal::GetCapturedStderr();
+  // Each text that cannot be drawn: one line for the measuring call, one for the drawing.
+  const std::vector<std::string> lines = pen.take_messages();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "draw_text() error: Could not find/open font");
+  EXPECT_EQ(lines.size() % 2, 0u);
 }
 
 TEST(DrawText, TextStaysBlackAndSmoothHoweverManyLabels) {
-  HistogramJob job("in.txt", 10, HISTCHART_FONT, "out_");
-  testing::internal::CaptureStderr();
-  const Image image = draw(job, 300, 2);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  TextPen pen(HISTCHART_FONT);
+  const Image image = draw(pen, 300, 2);
+  EXPECT_TRUE(pen.take_messages().empty());
   // The title is drawn after 301 edge labels: still black, and still antialiased.
   int black = 0, grey = 0;
   for (int y = 199; y <= 212; ++y) {
@@ -94,12 +95,15 @@ TEST(ChartFile, AFailedCloseLeavesNoChart) {
       std::filesystem::temp_directory_path() / ("histchart-close-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   ChartFile file((dir / "NO.jpg").string());
-  ASSERT_TRUE(file.open());
+  ASSERT_FALSE(file.open());
   std::fputs("a chart", file.stream());
   ASSERT_EQ(std::fflush(file.stream()), 0);
   ::close(::fileno(file.stream()));  // the stream's own close then fails
-  EXPECT_FALSE(file.commit());
-  EXPECT_EQ(file.error(), std::strerror(EBADF));
+  const MaybeFailure failure = file.commit();
+  ASSERT_TRUE(failure);
+  EXPECT_EQ(failure->line(), "histchart: cannot write chart '" + (dir / "NO.jpg").string() +
+                                 "': " + std::strerror(EBADF));
+  EXPECT_EQ(failure->status, kExitUnwritten);
   EXPECT_TRUE(std::filesystem::is_empty(dir));
   std::filesystem::remove_all(dir);
 }

@@ -15,7 +15,8 @@
 
 #include <isa-l/crc.h>
 
-#include "driver/histogram_job.h"
+#include "binning/bin_counting.h"
+#include "input/reading_budget.h"
 #include "reference.h"
 
 namespace {
@@ -57,16 +58,16 @@ bool same(const ReferenceTable& a, const ReferenceTable& b) {
          a.not_numbers == b.not_numbers;
 }
 
-ReferenceTable table_of(const SeriesTable& series, const std::vector<Rows>& held) {
+ReferenceTable table_of(const TableReading& reading) {
   ReferenceTable table;
-  for (const Rows& part : held) {
+  for (std::span<const Row> part : reading.held.parts) {
     for (const Row& row : part) {
-      for (int i = 0; i < 7; ++i) table.columns[i].push_back(row[i]);
+      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(row[i]);
     }
   }
-  for (const Series& s : series) {
-    const NotNumbers& n = s.not_numbers;
-    table.not_numbers[s.index] = {
+  for (int i = 0; i < kSeriesCount; ++i) {
+    const NotNumbers& n = reading.not_numbers[i];
+    table.not_numbers[i] = {
         n.count,
         n.count ? std::string(n.first.text.data(), n.first.size) + (n.first.longer ? "..." : "")
                 : "",
@@ -75,29 +76,30 @@ ReferenceTable table_of(const SeriesTable& series, const std::vector<Rows>& held
   return canonical(std::move(table));
 }
 
-// The table as the program reads it from a file: on `threads` threads, in pieces that begin
-// at `cuts` where given; from a pipe, in blocks of `block` bytes, where that is given.
-ReferenceTable read(const std::string& text, int threads = 1, std::vector<std::uint64_t> cuts = {},
-                    std::size_t block = 0, std::string* header2 = nullptr) {
-  InputFile reader(write_file("table.txt", text));
-  SeriesTable table;
-  reader.threads = threads;
-  reader.cuts = std::move(cuts);
+// The table as the program reads it from a file: on `cpus` threads, in pieces that begin at
+// `starts` where given; from a pipe, in blocks of `block` bytes, where that is given.
+ReferenceTable read(const std::string& text, int cpus = 1, std::vector<std::uint64_t> starts = {},
+                    std::size_t block = 0) {
+  const std::string file = write_file("table.txt", text);
+  ReadOptions options;
+  options.cpus = cpus;
+  options.piece_starts = std::move(starts);
+  options.block_size = block;
+  std::string path = file;
   int pipe_ends[2] = {-1, -1};
-  const std::string file = reader.path;
   if (block > 0) {
     // The whole table fits in the pipe: no writer needs to run beside the reader.
     EXPECT_EQ(::pipe(pipe_ends), 0);
     EXPECT_EQ(::write(pipe_ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
     ::close(pipe_ends[1]);
-    reader.path = "/proc/self/fd/" + std::to_string(pipe_ends[0]);
-    reader.block_size = block;
+    path = "/proc/self/fd/" + std::to_string(pipe_ends[0]);
   }
-  reader.read(table);
+  TableReading reading;
+  const MaybeFailure failure = InputFile(path).read(options, reading);
+  EXPECT_FALSE(failure) << failure->line();
   if (block > 0) ::close(pipe_ends[0]);
   std::filesystem::remove(file);
-  if (header2) *header2 = reader.header2;
-  return table_of(table, reader.held);
+  return table_of(reading);
 }
 
 // A table as gzip data in stored (uncompressed) deflate blocks: a table and a changed copy of
@@ -163,14 +165,14 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
   EXPECT_EQ(column(canonical(reference_table(cases[0]))),
             (std::vector<double>{0, 0, 0, 8, 8, 70, 71, -16}));
 
-  SeriesTable table;
-  InputFile reader(write_file("report.txt", std::end(cases)[-1]));
-  reader.read(table);
-  std::filesystem::remove(reader.path);
-  EXPECT_EQ(not_numbers_line("dSOC", table[0].not_numbers),
+  const std::string path = write_file("report.txt", std::end(cases)[-1]);
+  TableReading table;
+  ASSERT_FALSE(InputFile(path).read({}, table));
+  std::filesystem::remove(path);
+  EXPECT_EQ(not_numbers_line("dSOC", table.not_numbers[0]),
             "histchart: fields read as 0 or their leading number in 'dSOC': 1 are not numbers, "
             "the first 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' on line 4");
-  EXPECT_EQ(not_numbers_line("N2O", table[2].not_numbers),
+  EXPECT_EQ(not_numbers_line("N2O", table.not_numbers[2]),
             "histchart: fields read as 0 or their leading number in 'N2O': 1 are not numbers, "
             "the first '\\x01\\x1b[31m' on line 4");
 }
@@ -274,77 +276,83 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
   // Several buffers' worth, and a header line and a word each longer than the read buffer.
   const std::string text =
       std::string(1500000, 'h') + example_table(150) + "1 " + std::string(1200000, '7') + " 2 3";
-  std::string header2;
   const ReferenceTable expected = canonical(reference_table(text));
-  EXPECT_TRUE(same(read(text, 1, {}, 0, &header2), expected));
-  EXPECT_TRUE(same(read(text, 2, {}, 0, &header2), expected));
-  EXPECT_EQ(header2, "Generated by examples/make_example.py (synthetic values)");
+  EXPECT_TRUE(same(read(text, 1), expected));
+  EXPECT_TRUE(same(read(text, 2), expected));
   // Under a limit that leaves 1 MiB for a word beyond the read buffer, a 3 MB header line costs
   // nothing, and a 3 MB word does not fit.
   for (const bool word : {false, true}) {
     const std::string big = std::string(3000000, 'w');
-    InputFile reader(
-        write_file("long.txt", word ? "h\nh\nh\n1 " + big + " 2\n" : big + "\nh\nh\n"));
-    reader.memory_limit = kRunOverhead + (8 << 20);
-    SeriesTable table;
-    if (word) {
-      EXPECT_THROW(reader.read(table), std::bad_alloc);
-    } else {
-      EXPECT_NO_THROW(reader.read(table));
-      EXPECT_EQ(reader.header1.size(), TableScanner::kHeaderKept);
-    }
-    std::filesystem::remove(reader.path);
+    const std::string path =
+        write_file("long.txt", word ? "h\nh\nh\n1 " + big + " 2\n" : big + "\nh\nh\n");
+    ReadOptions options;
+    options.memory_limit = kRunOverhead + (8 << 20);
+    TableReading reading;
+    const MaybeFailure failure = InputFile(path).read(options, reading);
+    EXPECT_EQ(failure ? failure->line() : "", word ? "histchart: out of memory reading '" + path +
+                                                         "': the table does not fit in memory"
+                                                   : "");
+    std::filesystem::remove(path);
   }
 }
 
 TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   const std::string rows = "x 1.0 1e999 0 0 0 0 -0\ny 1 2 3 4 5 6 7" + std::string(30, ' ') + "\n";
-  const std::string text = example_table(1) + rows;
+  const std::string text = example_table(4) + rows;
   const std::string path = write_file("t.txt", text);
-  // Held in full, held in part, held not at all; on one thread and in pieces on three; and
-  // compressed, read again by decompressing again.
+  // Held in full, held in part (a chunk of 1024 of its 1602 records), held not at all; on one
+  // thread and in pieces on three; and compressed, read again by decompressing again.
   struct Run {
     std::size_t memory;
-    int threads;
-    std::vector<std::uint64_t> cuts;
+    int cpus;
+    std::vector<std::uint64_t> starts;
     bool gzip = false;
   };
+  constexpr std::size_t kPart = kRunOverhead + 100000;
   const Run runs[] = {{kRunOverhead + 56000000, 1, {}},
-                      {kRunOverhead + 3000, 1, {}},
+                      {kPart, 1, {}},
                       {kRunOverhead, 1, {}},
-                      {kRunOverhead + 3000, 3, {7000, 14000}},
-                      {kRunOverhead, 3, {7000, 14000}},
+                      {kPart, 3, {20000, 50000}},
+                      {kRunOverhead, 3, {20000, 50000}},
                       {kRunOverhead, 1, {}, true},
-                      {kRunOverhead + 3000, 3, {}, true}};
+                      {kPart, 3, {}, true}};
   auto write_table = [&](const Run& run, const std::string& table) {
     write_file("t.txt", run.gzip ? stored_gzip(table) : table);
   };
-  auto first_reading = [&](HistogramJob& job, const Run& run) {
+  // The first reading, then the counting of what it held and of what it reads again; nothing
+  // where the two readings did not agree.
+  using Bins = std::array<std::vector<Bin>, kSeriesCount>;
+  auto first_reading = [&](const Run& run, TableReading& reading) {
     write_table(run, text);
-    InputFile reader(path);
-    reader.memory_limit = run.memory;
-    reader.threads = job.threads = run.threads;
-    reader.cuts = run.cuts;
-    reader.read(job.series);
-    job.held = std::move(reader.held);
-    job.unheld = std::move(reader.unheld);
+    ReadOptions options;
+    options.memory_limit = run.memory;
+    options.cpus = run.cpus;
+    options.piece_starts = run.starts;
+    ASSERT_FALSE(InputFile(path).read(options, reading));
+    EXPECT_EQ(reading.unheld.has_value(), &run != runs);
   };
-  std::vector<Bin> bins[2][7];
+  auto count = [&](const Run& run, TableReading& reading, MaybeFailure& failure) {
+    BinCounting counting(reading.ranges, 10, run.cpus);
+    failure = counting.count_held(reading.held.parts);
+    if (!failure && reading.unheld) {
+      failure = read_again(*reading.unheld, path, run.cpus,
+                           [&](int worker, auto rows) { counting.count(worker, rows); });
+    }
+    return failure ? std::nullopt : counting.bins();
+  };
+  std::optional<Bins> all;
   for (const Run& run : runs) {
-    HistogramJob job(path, 10, "font.ttf", "out_");
-    first_reading(job, run);
-    EXPECT_EQ(job.unheld.has_value(), run.memory < kRunOverhead + 56000000);
-    testing::internal::CaptureStderr();
-    job.make_bins();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "histchart: left out values of 'CH4': 1 are not finite numbers\n");
-    for (const Series& s : job.series) bins[&run != runs][s.index] = s.bins;
-    if (&run == runs) continue;
-    for (int i = 0; i < 7; ++i) EXPECT_TRUE(same_bins(bins[0][i], bins[1][i])) << i;
+    TableReading reading;
+    first_reading(run, reading);
+    MaybeFailure failure;
+    const std::optional<Bins> bins = count(run, reading, failure);
+    ASSERT_TRUE(bins);
+    if (!all) all = bins;
+    for (int i = 0; i < kSeriesCount; ++i) EXPECT_TRUE(same_bins((*all)[i], (*bins)[i])) << i;
   }
   // Between the two readings the table gains a row; or, keeping its size and time, a value is
   // no longer finite, or a row becomes two; or, keeping its size, a value changes.
-  const std::string base = example_table(1);
+  const std::string base = example_table(4);
   const struct {
     std::string now;
     bool same_time;
@@ -356,22 +364,19 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   for (const auto& change : changes) {
     ASSERT_TRUE(change.now.size() != text.size() || change.now != text);
     for (const Run& run : {runs[2], runs[4], runs[5]}) {
-      HistogramJob job(path, 10, "font.ttf", "out_");
-      first_reading(job, run);
+      TableReading reading;
+      first_reading(run, reading);
       const auto when = std::filesystem::last_write_time(path);
       write_table(run, change.now);
       std::filesystem::last_write_time(path,
                                        change.same_time ? when : when + std::chrono::seconds(1));
-      testing::internal::CaptureStderr();
-      try {
-        job.make_bins();
-        ADD_FAILURE() << "a change between the readings went unnoticed: "
-                      << change.now.substr(base.size());
-      } catch (const std::string& message) {
-        EXPECT_EQ(message, "histchart: cannot read input table '" + path +
-                               "': it changed while it was read");
-      }
-      testing::internal::GetCapturedStderr();
+      MaybeFailure failure;
+      const bool counted = count(run, reading, failure).has_value();
+      // The second reading notices, or else the counts do not add up.
+      EXPECT_TRUE(failure ? failure->line() == "histchart: cannot read input table '" + path +
+                                                   "': it changed while it was read"
+                          : !counted)
+          << change.now.substr(base.size());
     }
   }
   std::filesystem::remove(path);

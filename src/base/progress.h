@@ -12,7 +12,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
+
+#include "base/thread.h"
 
 class Progress {
  public:
@@ -31,7 +32,6 @@ class Progress {
 
  private:
   void run();
-  std::string line(double seconds) const;
 
   std::string what_;
   Unit unit_;
@@ -40,5 +40,5 @@ class Progress {
   std::mutex mutex_;
   std::condition_variable finished_;
   bool stop_ = false;
-  std::thread thread_;
+  Thread thread_;
 };

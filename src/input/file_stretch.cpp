@@ -1,32 +1,25 @@
-#include "input/read_buffer.h"
+#include "input/file_stretch.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <new>
 
-#include <unistd.h>
-
-#include "input/byte_source.h"
-
-std::uint64_t MemoryBudget::take_up_to(std::uint64_t want) {
-  std::uint64_t left = left_.load();
-  std::uint64_t taken = 0;
-  do {
-    taken = std::min(left, want);
-  } while (taken > 0 && !left_.compare_exchange_weak(left, left - taken));
-  return taken;
-}
+#include "base/files.h"
+#include "input/table_failure.h"
 
 namespace {
 
 // Grows `buffer` (for a word that fills it) within `room`, which it borrows on the first
-// growth; throws std::bad_alloc where the room is too small.
+// growth.
 void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room) {
   const std::size_t size = buffer.size() * 2;
-  if (size - base > room.bytes()) throw std::bad_alloc();
+  if (size - base > room.bytes()) does_not_fit();
   if (buffer.size() == base) room.borrow();
-  buffer.resize(size);
+  try {
+    buffer.resize(size);
+  } catch (...) {
+    if (buffer.size() == base) room.give_back();
+    throw;
+  }
 }
 
 // Gives the room back once `buffer` holds little again.
@@ -41,18 +34,20 @@ void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t 
 
 }  // namespace
 
-FileChunks::FileChunks(int fd, std::uint64_t end, WordRoom& room,
-                       std::atomic<std::uint64_t>* progress)
+FileStretch::FileStretch(int fd, std::uint64_t end, WordRoom& room,
+                         std::atomic<std::uint64_t>* progress)
     : fd_(fd), end_(end), room_(room), progress_(progress) {}
 
-FileChunks::~FileChunks() {
+FileStretch::~FileStretch() {
   if (buffer_.size() != base_) room_.give_back();
 }
 
-std::string_view FileChunks::at(std::uint64_t offset) {
+std::string_view FileStretch::at(std::uint64_t offset) {
   if (base_ == 0) {
-    base_ = static_cast<std::size_t>(std::clamp<std::uint64_t>(end_ - offset, 1, kReadBuffer));
-    buffer_.resize(base_);
+    const auto base =
+        static_cast<std::size_t>(std::clamp<std::uint64_t>(end_ - offset, 1, kReadBuffer));
+    buffer_.resize(base);
+    base_ = base;
   }
   const std::uint64_t buffered_end = buffer_offset_ + size_;
   std::size_t keep = 0;
@@ -73,20 +68,17 @@ std::string_view FileChunks::at(std::uint64_t offset) {
       stop_ = buffer_.data() + size_;
       break;
     }
-    const ssize_t got = ::pread(fd_, buffer_.data() + size_, want, static_cast<off_t>(at));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw ReadFailure{std::strerror(errno)};
-    }
-    if (got == 0) {
+    const IoResult got = read_once(fd_, buffer_.data() + size_, want, at);
+    if (got.error != 0) cannot_read(std::strerror(got.error));
+    if (got.bytes == 0) {
       // The end of the file ends any stretch (also one laid out before the file shrank).
       end_ = at;
       eof_ = true;
       stop_ = buffer_.data() + size_;
       break;
     }
-    size_ += static_cast<std::size_t>(got);
-    if (progress_) *progress_ += static_cast<std::uint64_t>(got);
+    size_ += got.bytes;
+    if (progress_) *progress_ += got.bytes;
   }
   return {buffer_.data(), size_};
 }

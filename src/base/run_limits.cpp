@@ -1,4 +1,4 @@
-#include "driver/run_limits.h"
+#include "base/run_limits.h"
 
 #include <algorithm>
 #include <charconv>

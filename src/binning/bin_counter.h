@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "binning/bin.h"
-#include "binning/values.h"
+#include "binning/value_range.h"
 
 class BinCounter {
  public:

@@ -1,12 +1,6 @@
-#include "binning/binning.h"
+#include "binning/bin_counter.h"
 
 #include <algorithm>
-#include <string>
-
-#include "driver/histogram_job.h"
-#include "driver/messages.h"
-#include "driver/parallel.h"
-#include "input/input_file.h"
 
 BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range.finite) {
   if (range.finite == 0) {
@@ -65,53 +59,4 @@ std::vector<Bin> BinCounter::bins() const {
     bins.emplace_back(static_cast<std::int64_t>(count), edges_[k], edges_[k + 1]);
   }
   return bins;
-}
-
-void HistogramJob::make_bins() {
-  for (const Series& s : series) {
-    if (s.range.non_finite > 0) {
-      print_line(diagnostic("left out values of", SeriesTable::short_name(s.index),
-                            std::to_string(s.range.non_finite) + " are not finite numbers"));
-    }
-  }
-  // Each thread counts into counters of its own; counts merge, since their order is no matter.
-  const auto workers = static_cast<std::size_t>(std::max(threads, 1));
-  std::vector<std::vector<BinCounter>> counters(workers);
-  for (auto& mine : counters) {
-    for (const Series& s : series) mine.emplace_back(s.range, bin_count);
-  }
-  auto count = [&](std::vector<BinCounter>& mine, const Row* rows, std::size_t size) {
-    for (std::size_t k = 0; k < size; ++k) {
-      for (std::size_t i = 0; i < rows[k].size(); ++i) mine[i].add(rows[k][i]);
-    }
-  };
-  struct Slice {
-    const Row* rows;
-    std::size_t size;
-  };
-  std::vector<Slice> slices;
-  constexpr std::size_t kSlice = std::size_t{1} << 18;
-  for (const Rows& part : held) {
-    for (std::size_t at = 0; at < part.size(); at += kSlice) {
-      slices.push_back({part.data() + at, std::min(kSlice, part.size() - at)});
-    }
-  }
-  for_each_task(slices.size(), threads, [&](std::size_t i, int worker) {
-    count(counters[static_cast<std::size_t>(worker)], slices[i].rows, slices[i].size);
-  });
-  if (unheld) {
-    read_again(*unheld, input_file, threads, [&](int worker, std::span<const Row> rows) {
-      count(counters[static_cast<std::size_t>(worker)], rows.data(), rows.size());
-    });
-  }
-  for (Series& s : series) {
-    BinCounter& counter = counters[0][s.index];
-    for (std::size_t w = 1; w < workers; ++w) counter.merge(counters[w][s.index]);
-    // A table read twice that gave other values the second time has changed in between.
-    if (!counter.complete()) {
-      throw diagnostic("cannot read input table", input_file, "it changed while it was read");
-    }
-    s.bins = counter.bins();
-  }
-  std::vector<Rows>().swap(held);  // not needed again: the charts need the bins alone
 }

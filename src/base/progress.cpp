@@ -1,11 +1,11 @@
-#include "driver/progress.h"
+#include "base/progress.h"
 
 #include <chrono>
 #include <cstdio>
 
 #include <unistd.h>
 
-#include "driver/messages.h"
+#include "base/messages.h"
 
 namespace {
 
@@ -42,15 +42,12 @@ Progress::Progress(std::string what, Unit unit, std::uint64_t total,
                    const std::atomic<std::uint64_t>* count)
     : what_(std::move(what)), unit_(unit), total_(total), count_(count ? count : &done) {
   if (!::isatty(STDERR_FILENO)) return;
-  try {
-    thread_ = std::thread([this] { run(); });
-  } catch (const std::system_error&) {
-    // No progress line then; the run itself does not need one.
-  }
+  // Where no thread can start there is no progress line; the run itself does not need one.
+  thread_.start([this] { run(); });
 }
 
 Progress::~Progress() {
-  if (!thread_.joinable()) return;
+  if (!thread_.started()) return;
   {
     std::lock_guard lock(mutex_);
     stop_ = true;

@@ -1,4 +1,4 @@
-#include "driver/messages.h"
+#include "base/messages.h"
 
 #include <cstdio>
 #include <mutex>

@@ -1,0 +1,43 @@
+// What stops a run, or one chart of it: a value that says what failed, with what, why, and
+// the exit status it ends the run with. It is carried up to the driver, which alone prints it.
+//
+// Inside one thread of one module a Failure may travel as an exception, from deep in a loop to
+// the module's own entry; across threads and processes it always travels as a value.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The exit statuses, as the README documents them.
+inline constexpr int kExitUsage = 1;      // wrong arguments, a refused bin count or memory limit
+inline constexpr int kExitBadInput = 2;   // the table cannot be opened or read, does not fit
+inline constexpr int kExitUnwritten = 3;  // at least one chart could not be written
+
+struct Failure {
+  enum class Kind {
+    stated,         // what, subject and reason say it all
+    out_of_memory,  // an allocation failed; where it happened fills in what and subject
+  };
+
+  // An allocation that failed, somewhere below the code that knows what it was doing.
+  static Failure out_of_memory();
+  // The failure that the exception being handled stands for: a thrown Failure itself, an
+  // allocation failure as out_of_memory(), anything else with its what().
+  // REQUIRES: called inside a catch block.
+  static Failure of_current_exception();
+
+  // The line printed for it, without a line break:
+  //   histchart: <what> '<subject>': <reason>
+  // or `reason` alone where `what` is empty (the texts users already know, "Unable to open
+  // file: PATH").
+  std::string line() const;
+
+  Kind kind = Kind::stated;
+  std::string what;
+  std::string subject;
+  std::string reason;
+  int status = kExitBadInput;
+};
+
+using MaybeFailure = std::optional<Failure>;

@@ -1,0 +1,143 @@
+// Work spread over threads: the one way the run uses more than one core.
+//
+// Items are handed out one at a time by next_item() to whichever worker asks, worked on in
+// parallel, and finished strictly in the order they were handed out, each as soon as the one
+// before it is finished. That is the shape of every parallel job of the run: pieces of a
+// file read from a guess and joined in table order; blocks of a stream likewise; stretches
+// read a second time; slices of held values counted.
+//
+// Failures come back as a value. A failure belongs to the item whose work or finish raised it,
+// or, raised by next_item(), to the place after the items handed out; the lowest place wins,
+// so what the run reports never depends on which thread got there first. Once a failure is
+// known no item is handed out, and the items after it are finished with `live` false, only to
+// give back what they hold. Where a thread cannot start, fewer workers share the items: the
+// calling thread is always one of them, and no worker ever waits for one that did not start.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "base/failure.h"
+#include "base/thread.h"
+
+// next_item() -> std::optional<Item>, nothing after the last; called one call at a time.
+// work(Item&, int worker): worker 0 is the calling thread, others 1 to threads - 1.
+// finish(Item&, int worker, bool live): in item order, one at a time.
+template <class NextItem, class Work, class Finish>
+MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish finish) {
+  using Item = typename std::invoke_result_t<NextItem&>::value_type;
+  struct Worked {
+    Item item;
+    bool ok;
+  };
+  std::mutex fetching;  // next_item() is called under it
+  std::mutex mutex;     // guards what follows
+  std::uint64_t handed_out = 0;
+  bool exhausted = false;
+  std::map<std::uint64_t, Worked> waiting;  // worked, waiting for their turn to finish
+  std::uint64_t finished = 0;
+  bool finishing = false;  // a worker is finishing items
+  std::optional<std::pair<std::uint64_t, Failure>> failure;
+
+  auto fail = [&](std::uint64_t place, Failure f) {
+    std::lock_guard lock(mutex);
+    if (!failure || place < failure->first) failure.emplace(place, std::move(f));
+  };
+  auto failed_by = [&](std::uint64_t place) {
+    std::lock_guard lock(mutex);
+    return failure && failure->first <= place;
+  };
+
+  auto run = [&](int worker) {
+    for (;;) {
+      std::optional<Item> item;
+      std::uint64_t place = 0;
+      {
+        std::lock_guard fetch(fetching);
+        {
+          std::lock_guard lock(mutex);
+          if (exhausted || failure) return;
+        }
+        try {
+          item = next_item();
+        } catch (...) {
+          fail(handed_out, Failure::of_current_exception());
+        }
+        std::lock_guard lock(mutex);
+        if (!item) {
+          exhausted = true;
+          return;
+        }
+        place = handed_out++;
+      }
+      bool ok = !failed_by(place);
+      if (ok) {
+        try {
+          work(*item, worker);
+        } catch (...) {
+          fail(place, Failure::of_current_exception());
+          ok = false;
+        }
+      }
+      std::unique_lock lock(mutex);
+      waiting.emplace(place, Worked{std::move(*item), ok});
+      if (finishing) continue;
+      finishing = true;
+      for (auto next = waiting.find(finished); next != waiting.end();
+           next = waiting.find(finished)) {
+        Worked turn = std::move(next->second);
+        waiting.erase(next);
+        const bool live = turn.ok && !(failure && failure->first <= finished);
+        const std::uint64_t at = finished;
+        lock.unlock();
+        try {
+          finish(turn.item, worker, live);
+        } catch (...) {
+          fail(at, Failure::of_current_exception());
+        }
+        lock.lock();
+        ++finished;
+      }
+      finishing = false;
+    }
+  };
+
+  std::vector<Thread> helpers;
+  helpers.reserve(static_cast<std::size_t>(threads > 1 ? threads - 1 : 0));
+  for (int w = 1; w < threads; ++w) {
+    Thread helper;
+    if (!helper.start([&run, w] { run(w); })) break;
+    helpers.push_back(std::move(helper));
+  }
+  run(0);
+  for (Thread& helper : helpers) helper.join();
+  // An item left unfinished: its worker deposited it while another was finishing, and that
+  // one had already passed its place. The last to leave finishes them.
+  for (auto& [place, turn] : waiting) {
+    try {
+      finish(turn.item, 0, turn.ok && !(failure && failure->first <= place));
+    } catch (...) {
+      fail(place, Failure::of_current_exception());
+    }
+  }
+  if (failure) return std::move(failure->second);
+  return std::nullopt;
+}
+
+// Runs task(i, worker) for every i in [0, tasks) on up to `threads` workers.
+template <class Task>
+MaybeFailure for_each_task(std::size_t tasks, int threads, Task task) {
+  std::size_t next = 0;
+  return run_in_order(
+      threads,
+      [&]() -> std::optional<std::size_t> {
+        if (next == tasks) return std::nullopt;
+        return next++;
+      },
+      [&](std::size_t i, int worker) { task(i, worker); }, [](std::size_t, int, bool) {});
+}

@@ -1,0 +1,31 @@
+// Counting the values of the seven series into their bins, on several threads at once: each
+// worker counts into counters of its own, and the counts merge, since their order is no matter.
+#pragma once
+
+#include <array>
+#include <span>
+#include <vector>
+
+#include "base/failure.h"
+#include "binning/bin_counter.h"
+#include "binning/value_range.h"
+#include "input/held_rows.h"
+#include "input/series_count.h"
+
+class BinCounting {
+ public:
+  // REQUIRES: bin_count >= 1, workers >= 1.
+  BinCounting(const std::array<ValueRange, kSeriesCount>& ranges, int bin_count, int workers);
+
+  // Counts records read by worker `worker` (0 to workers - 1); workers count at the same time.
+  void count(int worker, std::span<const Row> rows);
+  // Counts held records on the workers.
+  MaybeFailure count_held(const std::vector<std::span<const Row>>& parts);
+  // The bins of each series; nothing where the values counted are not all of those the ranges
+  // were measured from (a table read twice that changed in between).
+  std::optional<std::array<std::vector<Bin>, kSeriesCount>> bins() const;
+
+ private:
+  int workers_;
+  std::vector<std::vector<BinCounter>> counters_;  // by worker, then series
+};

@@ -1,0 +1,83 @@
+#include "input/held_rows.h"
+
+#include <algorithm>
+#include <cstring>
+
+RowArena::RowArena(std::uint64_t bytes) {
+  constexpr std::uint64_t kChunkBytes = kChunkRows * sizeof(Row);
+  // Beyond 2^40 bytes no table needs more, and the address space of the machine stays free.
+  const std::uint64_t chunks = std::min(bytes, std::uint64_t{1} << 40) / kChunkBytes;
+  if (chunks == 0) return;
+  memory_ = MappedMemory(static_cast<std::size_t>(chunks * kChunkBytes));
+  chunks_ = memory_.size() / kChunkBytes;
+}
+
+Row* RowArena::take() {
+  {
+    std::lock_guard lock(mutex_);
+    if (Row* chunk = returned_) {
+      std::memcpy(&returned_, chunk, sizeof returned_);
+      return chunk;
+    }
+  }
+  const std::size_t k = next_++;
+  if (k >= chunks_) {
+    next_ = chunks_;
+    return nullptr;
+  }
+  return static_cast<Row*>(memory_.data()) + k * kChunkRows;
+}
+
+void RowArena::give_back(Row* chunk) {
+  std::lock_guard lock(mutex_);
+  std::memcpy(chunk, &returned_, sizeof returned_);
+  returned_ = chunk;
+}
+
+Holder::~Holder() { truncate(0); }
+
+bool Holder::take_chunk() {
+  // The list of chunks grows before the chunk is taken, so that no chunk is ever lost.
+  chunks_.reserve(chunks_.size() + 1);
+  Row* chunk = arena_->take();
+  if (!chunk) return false;
+  chunks_.push_back(chunk);
+  return true;
+}
+
+void Holder::truncate(std::size_t rows) {
+  if (rows >= size_) return;
+  size_ = rows;
+  const std::size_t kept = (rows + RowArena::kChunkRows - 1) / RowArena::kChunkRows;
+  for (std::size_t k = kept; k < chunks_.size(); ++k) arena_->give_back(chunks_[k]);
+  chunks_.resize(kept);
+  std::erase_if(dropped_, [&](const auto& range) { return range.first >= rows; });
+}
+
+void Holder::drop(std::size_t from, std::size_t to) {
+  if (to == size_) return truncate(from);
+  if (from < to) dropped_.emplace_back(from, to);
+}
+
+void Holder::hand_over(std::vector<std::span<const Row>>& parts) {
+  // Rare (a stretch read from a wrong guess while later ones were held after it): the
+  // dropped records are skipped.
+  std::sort(dropped_.begin(), dropped_.end());
+  std::size_t at = 0;
+  auto add = [&](std::size_t from, std::size_t to) {
+    while (from < to) {
+      const std::size_t chunk = from / RowArena::kChunkRows;
+      const std::size_t end = std::min(to, (chunk + 1) * RowArena::kChunkRows);
+      parts.emplace_back(chunks_[chunk] + from % RowArena::kChunkRows, end - from);
+      from = end;
+    }
+  };
+  for (const auto& [from, to] : dropped_) {
+    add(at, std::min(from, size_));
+    at = std::max(at, to);
+  }
+  add(at, size_);
+  chunks_.clear();
+  dropped_.clear();
+  size_ = 0;
+}

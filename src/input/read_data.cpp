@@ -1,0 +1,24 @@
+// The job's first phase: a thin shell over InputFile.
+#include "base/messages.h"
+#include "driver/histogram_job.h"
+#include "input/input_file.h"
+#include "input/reading_budget.h"
+
+void HistogramJob::read_data() {
+  ReadOptions options;
+  options.memory_limit = memory_limit;
+  options.cpus = cpus;
+  threads = ReadingBudget::plan(memory_limit, cpus).threads;
+  TableReading reading;
+  failure = InputFile(input_file).read(options, reading);
+  if (failure) return;
+  held = std::move(reading.held);
+  unheld = std::move(reading.unheld);
+  for (Series& s : series) {
+    s.range = reading.ranges[s.index];
+    s.not_numbers = reading.not_numbers[s.index];
+    if (s.not_numbers.count > 0) {
+      print_line(not_numbers_line(SeriesTable::short_name(s.index), s.not_numbers));
+    }
+  }
+}

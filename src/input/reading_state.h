@@ -1,0 +1,25 @@
+// What the parts of one first reading of a table share: the file, the memory, the progress
+// line, and the in-order result that each part is joined to.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/progress.h"
+#include "input/gathering.h"
+#include "input/held_rows.h"
+#include "input/table_scanner.h"
+#include "input/word_room.h"
+
+struct ReadingState {
+  int fd;
+  bool regular;        // a regular file, which can be read again
+  std::uint64_t size;  // of a regular file
+  int threads;
+  RowArena& arena;
+  WordRoom& room;
+  Progress& progress;
+  Tally total;                  // of the records joined so far
+  std::vector<Holder> holders;  // whatever held records
+  TableScanner in_order;        // has read the table in order up to where the joins stand
+};

@@ -1,0 +1,140 @@
+#include "input/second_reading.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include <unistd.h>
+
+#include "base/progress.h"
+#include "base/worker_pool.h"
+#include "input/block_stream.h"
+#include "input/file_stretch.h"
+#include "input/stretch.h"
+#include "input/table_failure.h"
+#include "input/word_room.h"
+
+namespace {
+
+// Hands the records of the second reading over in batches.
+class RowBatcher {
+ public:
+  RowBatcher(int thread, const RowBatches& sink) : thread_(thread), sink_(sink), rows_(1024) {}
+  bool operator()(const TableScanner::Record& record) {
+    rows_[size_++] = record.values;
+    ++records_;
+    if (size_ == rows_.size()) flush();
+    return true;
+  }
+  void flush() {
+    if (size_ > 0) sink_(thread_, {rows_.data(), size_});
+    size_ = 0;
+  }
+  std::uint64_t records() const { return records_; }
+
+ private:
+  int thread_;
+  const RowBatches& sink_;
+  std::vector<Row> rows_;
+  std::size_t size_ = 0;
+  std::uint64_t records_ = 0;
+};
+
+// Feeds every record from where `scanner` stands to the end of `stretch` to `batcher`.
+template <class Stretch>
+void read_records(Stretch& stretch, TableScanner& scanner, RowBatcher& batcher) {
+  walk(stretch, scanner, [&](std::string_view view, bool last) {
+    scanner.scan(view, batcher, last);
+    return WalkStep::next_view;
+  });
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+[[noreturn]] void changed() { cannot_read("it changed while it was read"); }
+
+// Of a plain table, only the stretches are read, each on a worker.
+void read_plain(UnheldRecords& rest, int threads, Progress& progress, WordRoom& room,
+                const RowBatches& count) {
+  std::vector<Unheld>& stretches = rest.stretches;
+  const MaybeFailure failure =
+      for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {
+        FileStretch stretch(rest.file.get(), stretches[i].end, room, &progress.done);
+        TableScanner scanner = stretches[i].from;
+        RowBatcher batcher(worker, count);
+        read_records(stretch, scanner, batcher);
+        batcher.flush();
+        if (batcher.records() != stretches[i].records) changed();
+      });
+  if (failure) throw *failure;
+}
+
+// A compressed table is decompressed whole again, in order; the stretches are read from it as
+// they come.
+void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
+                     const RowBatches& count) {
+  std::vector<Unheld>& stretches = rest.stretches;
+  if (::lseek(rest.file.get(), 0, SEEK_SET) != 0) cannot_read(std::strerror(errno));
+  BlockStream stream(ByteSource(rest.file.get(), rest.format, {}), 4);
+  StreamTail tail(room);
+  RowBatcher batcher(0, count);
+  std::size_t k = 0;
+  std::optional<TableScanner> scanner;  // in stretch k, once it has begun
+  std::uint64_t records_before = 0;
+  while (auto block = stream.next()) {
+    const std::uint64_t block_end = block->offset + block->size;
+    while (k < stretches.size()) {
+      const Unheld& s = stretches[k];
+      if (!scanner) {
+        if (s.from.offset() >= block_end && !block->last) break;
+        scanner = s.from;
+        records_before = batcher.records();
+      }
+      const std::uint64_t stop = std::min(s.end, block_end);
+      MemoryStretch bytes(tail.bytes(*block, scanner->offset(), stop), scanner->offset(),
+                          block->last && stop == block_end);
+      read_records(bytes, *scanner, batcher);
+      if (s.end > block_end && !block->last) break;
+      if (batcher.records() - records_before != s.records) changed();
+      scanner.reset();
+      ++k;
+    }
+    // What a stretch may still need of this block: the start of a word that goes on.
+    tail.keep(*block, scanner                ? scanner->offset()
+                      : k < stretches.size() ? stretches[k].from.offset()
+                                             : block_end);
+    progress.done = stream.file_bytes_read();
+    stream.recycle(std::move(block));
+  }
+  batcher.flush();
+  if (k < stretches.size()) changed();
+}
+
+}  // namespace
+
+MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
+                        const RowBatches& count) {
+  try {
+    struct stat now {};
+    if (::fstat(rest.file.get(), &now) != 0 || !same_file(now, rest.identity)) changed();
+    WordRoom room(rest.word_room);
+    std::uint64_t total = static_cast<std::uint64_t>(now.st_size);
+    if (rest.format == Compression::none) {
+      total = 0;
+      const auto size = static_cast<std::uint64_t>(now.st_size);
+      for (const Unheld& s : rest.stretches) total += std::min(s.end, size) - s.from.offset();
+    }
+    Progress progress("reading '" + path + "' again", Progress::Unit::bytes, total);
+    if (rest.format == Compression::none) {
+      read_plain(rest, threads, progress, room, count);
+    } else {
+      read_compressed(rest, progress, room, count);
+    }
+    return std::nullopt;
+  } catch (...) {
+    return reading_failure(Failure::of_current_exception(), path);
+  }
+}

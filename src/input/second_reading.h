@@ -1,0 +1,37 @@
+// The second reading of a table too large to hold: the stretches whose records were only
+// measured the first time, read again once the bins' edges are known.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "base/failure.h"
+#include "base/files.h"
+#include "input/byte_source.h"
+#include "input/gathering.h"
+#include "input/held_rows.h"
+
+// The stretches of a table that were measured but not held.
+struct UnheldRecords {
+  FileDescriptor file;  // kept open, so the second reading is of the same file
+  Compression format = Compression::none;
+  std::vector<Unheld> stretches;  // in table order
+  struct stat identity {};        // the file as the first reading found it
+  std::size_t word_room = 0;
+};
+
+// Receives the records of the second reading, in batches, with the number (0 to threads - 1)
+// of the thread that read them; calls from different threads come at the same time.
+using RowBatches = std::function<void(int thread, std::span<const Row> rows)>;
+
+// Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
+// `count`. Fails when the table can no longer be read, or gives other records than the first
+// time: it changed in between.
+MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
+                        const RowBatches& count);

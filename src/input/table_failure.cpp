@@ -1,0 +1,22 @@
+#include "input/table_failure.h"
+
+#include <utility>
+
+void cannot_read(std::string reason) {
+  Failure failure;
+  failure.what = "cannot read input table";
+  failure.reason = std::move(reason);
+  throw failure;
+}
+
+void does_not_fit() { throw Failure::out_of_memory(); }
+
+Failure reading_failure(Failure failure, const std::string& path) {
+  if (failure.kind == Failure::Kind::out_of_memory) {
+    failure.what = "out of memory reading";
+    failure.reason = "the table does not fit in memory";
+    failure.status = kExitBadInput;
+  }
+  if (failure.subject.empty() && !failure.what.empty()) failure.subject = path;
+  return failure;
+}

@@ -1,0 +1,17 @@
+// The failures of reading a table, raised where they are found and named at the reading's
+// entry, which alone knows the table's path.
+#pragma once
+
+#include <string>
+
+#include "base/failure.h"
+
+// Raises "cannot read input table 'PATH': REASON" (status 2).
+[[noreturn]] void cannot_read(std::string reason);
+
+// Raises the table's not fitting in what the run may hold, as an allocation failure.
+[[noreturn]] void does_not_fit();
+
+// `failure` as the reading of `path` reports it: an allocation failure, wherever it came from,
+// is "out of memory reading 'PATH': the table does not fit in memory".
+Failure reading_failure(Failure failure, const std::string& path);
