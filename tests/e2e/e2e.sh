@@ -7,6 +7,7 @@
 set -u
 export LC_ALL=C  # the patterns below match bytes, whatever a table holds
 bin=$(realpath "$1") table=$(realpath "$2") font=$3
+here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -228,5 +229,10 @@ if command -v script >/dev/null; then
   grep -q "histchart: reading '/dev/stdin': " tty.txt || fail "progress: no progress line on the terminal"
   [ "$screen" = "$(env HISTCHART_MEMORY=0 "$bin" na.txt 10 "$font" out/ 2>&1)" ] || fail "progress: the terminal keeps $(cat -v tty.txt | head -c 300)"
 fi
+
+# shellcheck source=/dev/null
+source "$here/input_cases.sh"
+# shellcheck source=/dev/null
+source "$here/run_cases.sh"
 
 [ "$failures" -eq 0 ] && echo "end to end: all passed"
