@@ -21,8 +21,29 @@ void erase_locked() {
 
 std::string diagnostic(std::string_view what, std::string_view subject, std::string_view reason) {
   std::string line = "histchart: ";
-  line.append(what).append(" '").append(subject).append("': ").append(reason);
+  line.append(what).append(" '").append(printable(subject)).append("': ").append(reason);
   return line;
+}
+
+std::string printable(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    if (c < 0x20 || c == 0x7f) {
+      constexpr char kHex[] = "0123456789abcdef";
+      shown += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+    } else {
+      shown += byte;
+    }
+  }
+  return shown;
+}
+
+std::string counted(std::uint64_t count, std::string_view one, std::string_view many) {
+  std::string text = std::to_string(count);
+  text.append(" ").append(count == 1 ? one : many);
+  return text;
 }
 
 void print_line(std::string_view line) {

@@ -11,8 +11,9 @@ void HistogramJob::make_bins() {
   for (const Series& s : series) {
     ranges[s.index] = s.range;
     if (s.range.non_finite > 0) {
-      print_line(diagnostic("left out values of", SeriesTable::short_name(s.index),
-                            std::to_string(s.range.non_finite) + " are not finite numbers"));
+      print_line(diagnostic(
+          "left out values of", SeriesTable::short_name(s.index),
+          counted(s.range.non_finite, "is not a finite number", "are not finite numbers")));
     }
   }
   try {

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include "base/files.h"
+#include "base/messages.h"
 #include "base/progress.h"
 #include "input/block_stream.h"
 #include "input/byte_source.h"
@@ -52,7 +53,7 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
     Failure failure;
-    failure.reason = "Unable to open file: " + path;
+    failure.reason = "Unable to open file: " + printable(path);
     return failure;
   }
   try {

@@ -29,7 +29,8 @@ struct NotNumbers {
 // The report line for a series, without its line break:
 //   histchart: fields read as 0 or their leading number in 'CH4': 40 are not numbers, the first
 //   'NA' on line 13
+// or, for a single field, "...: 1 is not a number, 'NA' on line 13".
 // The field is shown as it stands, at most FieldNote::kKept bytes of it and then "...", with
-// control bytes written as \xHH so that it cannot disturb a terminal.
+// control bytes written as printable() writes them.
 // REQUIRES: count > 0.
 std::string not_numbers_line(std::string_view short_name, const NotNumbers& tally);

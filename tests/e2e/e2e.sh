@@ -163,7 +163,7 @@ for ((i = 0; i < ${#hostile[@]}; i += 2)); do
   check "${hostile[i]}" 0 "(histchart: (fields read as 0|left out)[^$nl]*$nl)*" 7 "$bin" hostile.txt 10 "$font" out/
 done
 printf 'h\nh\nh\n1 nan inf -inf 1e999 -1e999 0x1p3 1e-400\n2 1 1 1 1 1 1 1\n3 2 2 2 2 2 2 2\n' >odd.txt
-check "values that are not finite" 0 "$(printf "histchart: left out values of '%s': 1 are not finite numbers\n" dSOC CH4 N2O NO N2)$nl" 7 \
+check "values that are not finite" 0 "$(printf "histchart: left out values of '%s': 1 is not a finite number\n" dSOC CH4 N2O NO N2)$nl" 7 \
   "$bin" odd.txt 10 "$font" out/
 for count in 1 33 10000; do check "$count bins" 0 "" 7 "$bin" "$table" "$count" "$font" out/; done
 

@@ -170,11 +170,11 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
   ASSERT_FALSE(InputFile(path).read({}, table));
   std::filesystem::remove(path);
   EXPECT_EQ(not_numbers_line("dSOC", table.not_numbers[0]),
-            "histchart: fields read as 0 or their leading number in 'dSOC': 1 are not numbers, "
-            "the first 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' on line 4");
+            "histchart: fields read as 0 or their leading number in 'dSOC': 1 is not a number, "
+            "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...' on line 4");
   EXPECT_EQ(not_numbers_line("N2O", table.not_numbers[2]),
-            "histchart: fields read as 0 or their leading number in 'N2O': 1 are not numbers, "
-            "the first '\\x01\\x1b[31m' on line 4");
+            "histchart: fields read as 0 or their leading number in 'N2O': 1 is not a number, "
+            "'\\x01\\x1b[31m' on line 4");
 }
 
 TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
