@@ -1,10 +1,32 @@
 // The job's second phase: a thin shell over BinCounting, and over the second reading where
 // the table was too large to hold.
+#include <charconv>
+#include <optional>
 #include <string>
 
 #include "base/messages.h"
 #include "binning/bin_counting.h"
 #include "driver/histogram_job.h"
+
+namespace {
+
+// The line for a series whose values are all equal, whose chart has no bar: without it, its
+// chart could not be told from that of an empty table.
+std::optional<std::string> no_bars_line(const Series& s) {
+  const ValueRange& range = s.range;
+  if (range.finite == 0 || range.min != range.max) return std::nullopt;
+  char value[32];
+  const auto end = std::to_chars(value, value + sizeof value, range.max).ptr;
+  const std::string name(SeriesTable::short_name(s.index));
+  const std::string shown(value, end);
+  if (range.finite == 1) {
+    return "histchart: the one value of '" + name + "' is " + shown + ": its chart has no bars";
+  }
+  return "histchart: all " + std::to_string(range.finite) + " values of '" + name + "' are " +
+         shown + ": its chart has no bars";
+}
+
+}  // namespace
 
 void HistogramJob::make_bins() {
   std::array<ValueRange, kSeriesCount> ranges;
@@ -35,7 +57,10 @@ void HistogramJob::make_bins() {
       failure = std::move(changed);
       return;
     }
-    for (Series& s : series) s.bins = (*bins)[s.index];
+    for (Series& s : series) {
+      s.bins = (*bins)[s.index];
+      if (const auto line = no_bars_line(s)) print_line(*line);
+    }
   } catch (...) {
     failure = Failure::of_current_exception();
     if (failure->kind == Failure::Kind::out_of_memory) {

@@ -46,6 +46,18 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
   }
 }
 
+std::optional<std::string> font_failure(const std::string& font) {
+  const FontCache fonts;
+  std::array<int, 8> box{};
+  // A label's size and characters: the failures that matter (no file, not a font) do not
+  // depend on them.
+  if (const char* error = gdImageStringFT(nullptr, box.data(), 0, font.c_str(), 10, 0.0, 0, 0,
+                                          const_cast<char*>("0"))) {
+    return error;
+  }
+  return std::nullopt;
+}
+
 void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::string& title,
                 TextPen& pen) {
   // On a fresh palette image the first colour obtained becomes the background.

@@ -4,6 +4,7 @@
 
 #include <gd.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ class TextPen {
   TextMeasures measures_;
   std::vector<std::string> messages_;
 };
+
+// Why the charts' text calls cannot use `font` (GD's own message), tried once the way they
+// use it; nothing where they can.
+std::optional<std::string> font_failure(const std::string& font);
 
 // Draws the chart of `bins` and `title` into a fresh 432 x 216 palette image.
 void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::string& title,

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "base/messages.h"
+#include "chart/chart_render.h"
+
 namespace {
 constexpr const char* kImageExtension = ".jpg";
 }
@@ -19,6 +22,12 @@ HistogramJob::HistogramJob(std::string input_file, int bin_count, std::string fo
 }
 
 void HistogramJob::run() {
+  // A font that cannot be used is named once, first: every text of every chart would report
+  // it, without saying which argument was wrong.
+  if (const auto reason = font_failure(font_filename)) {
+    print_line(diagnostic("cannot use font", font_filename,
+                          *reason + "; the charts are drawn without text"));
+  }
   read_data();
   if (failure) return;
   make_bins();

@@ -21,4 +21,8 @@ void HistogramJob::read_data() {
       print_line(not_numbers_line(SeriesTable::short_name(s.index), s.not_numbers));
     }
   }
+  if (series[0].range.finite + series[0].range.non_finite == 0) {
+    // An empty result can be legitimate, but never silent.
+    print_line(diagnostic("no records in", input_file, "the charts are empty"));
+  }
 }

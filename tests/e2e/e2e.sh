@@ -117,9 +117,11 @@ if ! ldd "$bin" | grep -q libasan; then
   exec 3>&-
   wait
   awk 'BEGIN { print "h\nh\nh"; for (i = 0; i < 400000; i++) print i, i % 977 - 400, i / 7, i % 13, 1, 2, 3, i % 101 }' >wide.txt
-  check "no address-space limit" 0 "" 7 "$bin" wide.txt 10 "$font" out/
+  # Its NO, N2 and NH3 columns are constants.
+  constants="(histchart: all 400000 values of '[A-Z0-9]+' are [123]: its chart has no bars$nl){3}"
+  check "no address-space limit" 0 "$constants" 7 "$bin" wide.txt 10 "$font" out/
   mv out wide
-  check "ulimit -v" 0 "" 7 bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10 "$font" out/
+  check "ulimit -v" 0 "$constants" 7 bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10 "$font" out/
   same_charts "ulimit -v" wide
   # ... and it really read the table twice: by the time the first chart is being written, the
   # bytes it has read are well over the table's size.
@@ -134,7 +136,26 @@ fi
 check "forgiving bin count, a name prefix, umask 002" 0 "" 7 bash -c 'umask 002; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
 [ "$(stat -c %a out/run7_N_leaching.jpg)" = 664 ] || fail "prefix and umask: no out/run7_N_leaching.jpg of mode 664"
 # One bin: the title, "Count" and six count labels a chart, each measured and drawn.
-check "missing font" 0 "(draw_text\(\) error: [^$nl]*$nl){112}" 7 "$bin" "$table" 1 no/font.ttf out/
+check "missing font" 0 "histchart: cannot use font 'no/font.ttf': Could not find/open font; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 7 \
+  "$bin" "$table" 1 no/font.ttf out/
+# FONT and PREFIX swapped: the font named is the wrong argument.
+check "font and prefix swapped" 0 "histchart: cannot use font 'out/': [^$nl]*; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl)*" 0 \
+  "$bin" "$table" 1 out/ swapped_
+rm -f swapped_*.jpg
+# Tables without a record: said once, and the charts are empty.
+printf 'h1\nh2\nh3\n\n  \n' >headers.txt
+: >empty.txt
+gzip -c empty.txt >empty.gz
+for f in empty.txt /dev/null headers.txt empty.gz; do
+  check "no records: $f" 0 "histchart: no records in '$f': the charts are empty$nl" 7 "$bin" "$f" 10 "$font" out/
+done
+# A series whose values are all equal, and a table of one record: no bars, and said why.
+printf 'h\nh\nh\n1 5 1 2 3 4 5 6\n2 5 2 2 3 4 5 7\n' >equal.txt
+check "all values equal" 0 "$(printf "histchart: all 2 values of '%s' are %s: its chart has no bars\n" dSOC 5 N2O 2 NO 3 N2 4 NH3 5)$nl" 7 \
+  "$bin" equal.txt 10 "$font" out/
+printf 'h\nh\nh\n1 -2.5e-7 0.1 2 3 4 5 1e21\n' >one.txt
+check "one record" 0 "histchart: the one value of 'dSOC' is -2.5e-07: its chart has no bars$nl(histchart: the one value of [^$nl]*$nl){5}histchart: the one value of 'N_leaching' is 1e\+21: its chart has no bars$nl" 7 \
+  "$bin" one.txt 10 "$font" out/
 check "a missing output directory" 3 "(histchart: cannot write chart 'out/no/[A-Za-z_0-9]+\.jpg': No such file or directory$nl){7}" 0 \
   "$bin" "$table" 10 "$font" out/no/
 # One chart of seven cannot be written (a directory stands under its name): status 3, its
@@ -160,7 +181,8 @@ hostile=(
 )
 for ((i = 0; i < ${#hostile[@]}; i += 2)); do
   printf 'h1\nh2\nh3\n%s\n' "${hostile[i + 1]}" >hostile.txt
-  check "${hostile[i]}" 0 "(histchart: (fields read as 0|left out)[^$nl]*$nl)*" 7 "$bin" hostile.txt 10 "$font" out/
+  check "${hostile[i]}" 0 "(histchart: (fields read as 0|left out|no records in|the one value of|all [0-9]+ values of)[^$nl]*$nl)*" 7 \
+    "$bin" hostile.txt 10 "$font" out/
 done
 printf 'h\nh\nh\n1 nan inf -inf 1e999 -1e999 0x1p3 1e-400\n2 1 1 1 1 1 1 1\n3 2 2 2 2 2 2 2\n' >odd.txt
 check "values that are not finite" 0 "$(printf "histchart: left out values of '%s': 1 is not a finite number\n" dSOC CH4 N2O NO N2)$nl" 7 \
