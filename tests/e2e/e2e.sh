@@ -12,6 +12,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 failures=0
+declare -A first_outcomes
 fail() { failures=$((failures + 1)) && echo "FAIL: $*"; }
 
 # whole_charts NAME: out/ holds nothing but whole JPEGs (start and end markers) under final names.
@@ -131,6 +132,44 @@ if ! ldd "$bin" | grep -q libasan; then
   read_bytes=$(awk '/^rchar/ { print $2 }' "/proc/$!/io")
   kill $! && wait $!
   [ "${read_bytes:-0}" -gt $(($(stat -c %s wide.txt) * 6 / 5)) ] || fail "ulimit -v: read ${read_bytes:-?} bytes of a table of $(stat -c %s wide.txt)"
+  # Swept over address-space limits, as a plain file, as gzip and from a pipe, on one CPU and on
+  # all: every run ends within seconds, with the charts of an unlimited run or with status 2, one
+  # line that says it ran out of memory, and no chart; once a run succeeds, it succeeds at every
+  # higher limit; the core count never changes the outcome; and a file, which can be read twice,
+  # succeeds wherever the run itself fits.
+  head -n 100003 wide.txt >sweep.txt
+  gzip -1 -c sweep.txt >sweep.gz
+  check "sweep, unlimited" 0 "(histchart: all [^$nl]*$nl){3}" 7 "$bin" sweep.txt 10 "$font" out/
+  mv out sweep
+  for input in sweep.txt sweep.gz pipe; do
+    for cpus in 0 "0-$(($(nproc) - 1))"; do
+      outcomes=""
+      for ((k = 1; k <= 10; k++)); do
+        limit=$((mapped + k * 8192))
+        rm -rf out && mkdir out
+        if [ "$input" = pipe ]; then
+          timeout 20 taskset -c "$cpus" bash -c 'ulimit -v "$1"; exec "$2" <(cat sweep.txt) 10 "$3" out/' - "$limit" "$bin" "$font" 2>stderr
+        else
+          timeout 20 taskset -c "$cpus" bash -c 'ulimit -v "$1"; exec "${@:2}"' - "$limit" "$bin" "$input" 10 "$font" out/ 2>stderr
+        fi
+        status=$?
+        case $status in
+          0) same_charts "sweep $input on CPUs $cpus at $limit KiB" sweep
+             outcomes+=0 ;;
+          2) [[ "$(cat stderr)" =~ ^"histchart: out of memory reading '"[^$nl]*"': the table does not fit in memory"$ ]] &&
+               [ -z "$(ls out)" ] || fail "sweep $input on CPUs $cpus at $limit KiB: $(head -c 200 stderr)"
+             outcomes+=2 ;;
+          *) fail "sweep $input on CPUs $cpus at $limit KiB: status $status $(head -c 200 stderr)"
+             outcomes+=x ;;
+        esac
+      done
+      [[ "$outcomes" =~ ^2*0*$ ]] || fail "sweep $input on CPUs $cpus: not monotone in the limit: $outcomes"
+      [ "$input" = pipe ] || [[ "$outcomes" =~ ^0*$ ]] || fail "sweep $input on CPUs $cpus: a file refused: $outcomes"
+      [ -z "${first_outcomes[$input]:-}" ] || [ "${first_outcomes[$input]}" = "$outcomes" ] ||
+        fail "sweep $input: $outcomes on CPUs $cpus, ${first_outcomes[$input]} on one"
+      first_outcomes[$input]=$outcomes
+    done
+  done
 fi
 # Under umask 002 a chart made 0644 (664 expected) or 0600 would show.
 check "forgiving bin count, a name prefix, umask 002" 0 "" 7 bash -c 'umask 002; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
