@@ -1,4 +1,4 @@
-// Draws charts into GD images. With chart_file.cpp and chart_writer.cpp, the only code that
+// Draws charts into GD images. With chart_writer.cpp, which writes them, the only code that
 // calls libgd.
 #pragma once
 

@@ -70,6 +70,10 @@ TEST(RunLimits, TakeTheLowestOfWhatTheSystemAllows) {
   put("memory/batch/memory.usage_in_bytes", "268435456\n");
   put("cpu,cpuacct/batch/cpu.cfs_quota_us", "-1\n");  // v1: no quota
   put("cpu,cpuacct/batch/cpu.cfs_period_us", "100000\n");
+  put("cpu,cpuacct/quota/cpu.cfs_quota_us", "250000\n");  // v1, co-mounted: two and a half
+  put("cpu,cpuacct/quota/cpu.cfs_period_us", "100000\n");
+  put("cpu,cpuacct/wide/cpu.cfs_quota_us", "800000\n");  // above the affinity's four
+  put("cpu,cpuacct/wide/cpu.cfs_period_us", "100000\n");
   put("hybrid/unified/cgroup.controllers", "memory cpu\n");  // v2 beside v1
   put("hybrid/unified/job/memory.max", "2147483648\n");
   put("hybrid/unified/job/memory.current", "0\n");
@@ -94,6 +98,8 @@ TEST(RunLimits, TakeTheLowestOfWhatTheSystemAllows) {
        2 * GiB,
        2},
       {"v1", "4:memory:/batch\n2:cpu,cpuacct:/batch\n", "", {}, {}, 768 * MiB, 4},
+      {"v1 quota, co-mounted", "2:cpu,cpuacct:/quota\n", "", {}, {}, 8 * GiB, 3},
+      {"a quota above the affinity", "2:cpu,cpuacct:/wide\n", "", {}, {}, 8 * GiB, 4},
       {"v2 beside v1", "4:memory:/\n0::/job\n", "/hybrid", {}, {}, 2 * GiB, 4},
   };
   for (const Case& c : cases) {

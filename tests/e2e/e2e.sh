@@ -71,9 +71,24 @@ done
 # Compressed tables, known by their first bytes whatever their name, from a file and from a
 # pipe: the charts of the plain table. Cut short or damaged: status 2, one line, no chart.
 compressors=("gzip -c" "zstd -q -c" "xz -c" "bzip2 -c")
-{ head -n 200 "$table" | gzip -c; tail -n +201 "$table" | gzip -c; } >members.gz
-check "two gzip members" 0 "" 7 "$bin" members.gz 10 "$font" out/
-same_charts "two gzip members" example
+# Two members, frames or streams of each format read as one table.
+for compress in "gzip -c" "zstd -q -c" "xz -c" "bzip2 -c"; do
+  { head -n 200 "$table" | $compress; tail -n +201 "$table" | $compress; } >members.bin
+  check "two ${compress%% *} streams" 0 "" 7 "$bin" members.bin 10 "$font" out/
+  same_charts "two ${compress%% *} streams" example
+done
+# A text table whose first line starts like a bzip2 stream, with no bzip2 block after it.
+{ printf 'BZh9 header\n'; tail -n +2 "$table"; } >bzh.txt
+check "a header line starting BZh9" 0 "" 7 "$bin" bzh.txt 10 "$font" out/
+# From a pipe or a compressed file, a word may grow beyond the read buffer within the room for
+# words (an eighth of what the run may hold beyond its own 32 MiB: 2 MiB here), not beyond it.
+for size in 1500000 5000000; do
+  { printf 'h\nh\nh\n1 '; head -c "$size" /dev/zero | tr '\0' 0; printf ' 2 3 4 5 6 7\n2 1 1 1 1 1 1 1\n'; } >word.txt
+  gzip -1 -c word.txt >word.gz
+  if [ "$size" -lt 2097152 ]; then want=(0 "" 7); else want=(2 "histchart: out of memory reading '[^$nl]*': the table does not fit in memory$nl" 0); fi
+  check "a word of $size bytes from a pipe" "${want[@]}" env HISTCHART_MEMORY=48M "$bin" <(cat word.txt) 10 "$font" out/
+  check "a word of $size bytes through gzip" "${want[@]}" env HISTCHART_MEMORY=48M "$bin" word.gz 10 "$font" out/
+done
 for compress in "${compressors[@]}"; do
   name=${compress%% *}
   $compress "$table" >"table.$name.txt"
@@ -100,6 +115,11 @@ for f in utf16le.txt utf16be.txt; do
 done
 check "binary data through gzip" 2 "histchart: cannot read input table '/dev/fd/[0-9]+': it holds binary data, not text$nl" 0 \
   "$bin" <(gzip -c binary.txt) 10 "$font" out/
+# A field is shown whole up to 40 bytes, and cut with "..." beyond; a DEL byte as \x7f.
+printf 'h\nh\nh\n1 %s %s a\177b 5 6 7 8\n2 1 2 3 4 5 6 7\n' "$(printf 'x%.0s' {1..40})" "$(printf 'y%.0s' {1..41})" >shown.txt
+check "fields of 40 and 41 bytes" 0 "histchart: fields read as 0 or their leading number in 'dSOC': 1 is not a number, '$(printf 'x%.0s' {1..40})' on line 4${nl}\
+histchart: fields read as 0 or their leading number in 'CH4': 1 is not a number, '$(printf 'y%.0s' {1..40})\.\.\.' on line 4${nl}\
+histchart: fields read as 0 or their leading number in 'N2O': 1 is not a number, 'a\\\\x7fb' on line 4$nl" 7 "$bin" shown.txt 10 "$font" out/
 # Fields that are not numbers keep their value and are reported, once, before the charts.
 printf 'h\nh\nh\nrun a b c d e f g\n1 NA 2 3 4 5 6 7\n2 1 2 3 4 5 6 7\n' >na.txt
 check "fields that are not numbers" 0 "histchart: fields read as 0 or their leading number in 'dSOC': 2 are not numbers, the first 'a' on line 4$nl(histchart: fields read as 0 [^$nl]*$nl){6}" 7 \
