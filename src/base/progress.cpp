@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include <unistd.h>
 
@@ -40,7 +41,7 @@ std::string progress_text(const std::string& what, Progress::Unit unit, std::uin
 
 Progress::Progress(std::string what, Unit unit, std::uint64_t total,
                    const std::atomic<std::uint64_t>* count)
-    : what_(std::move(what)), unit_(unit), total_(total), count_(count ? count : &done) {
+    : what_(printable(what)), unit_(unit), total_(total), count_(count ? count : &done) {
   if (!::isatty(STDERR_FILENO)) return;
   // Where no thread can start there is no progress line; the run itself does not need one.
   thread_.start([this] { run(); });
@@ -65,4 +66,18 @@ void Progress::run() {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
     show_status_line(progress_text(what_, unit_, *count_, total_, elapsed.count()));
   } while (!finished_.wait_for(lock, kRedraw, [&] { return stop_; }));
+}
+
+const std::atomic<std::uint64_t>* Progress::show(const std::atomic<std::uint64_t>* count) {
+  std::lock_guard lock(mutex_);
+  return std::exchange(count_, count);
+}
+
+Progress::Following::Following(Progress& progress, const std::atomic<std::uint64_t>& count)
+    : progress_(progress), before_(progress.show(&count)) {}
+
+Progress::Following::~Following() {
+  // Once show() returns, the thread no longer reads `count`, which may then go.
+  const std::atomic<std::uint64_t>* count = progress_.show(before_);
+  progress_.done = count->load();
 }

@@ -30,13 +30,30 @@ class Progress {
   // How far the phase has come, in `unit`s; the work updates it as it goes.
   std::atomic<std::uint64_t> done{0};
 
+  // For its lifetime, the line shows a counter that exists only for part of the phase (that
+  // of a stream, kept on every read) in place of what it showed; then `done` takes its last
+  // value. REQUIRES: `count` outlives it.
+  class Following {
+   public:
+    Following(Progress& progress, const std::atomic<std::uint64_t>& count);
+    ~Following();
+    Following(const Following&) = delete;
+    Following& operator=(const Following&) = delete;
+
+   private:
+    Progress& progress_;
+    const std::atomic<std::uint64_t>* before_;
+  };
+
  private:
   void run();
+  // Returns the counter shown until now.
+  const std::atomic<std::uint64_t>* show(const std::atomic<std::uint64_t>* count);
 
   std::string what_;
   Unit unit_;
   std::uint64_t total_;
-  const std::atomic<std::uint64_t>* count_;
+  const std::atomic<std::uint64_t>* count_;  // read under mutex_, which show() holds too
   std::mutex mutex_;
   std::condition_variable finished_;
   bool stop_ = false;

@@ -102,9 +102,9 @@ void BlockStream::check_first_bytes() {
   std::size_t have = 0;
   for (std::size_t got = 1; have < carry_.size() && got > 0; have += got) {
     got = source_.read(carry_.data() + have, carry_.size() - have);
+    file_bytes_read_ = source_.file_bytes_read();
   }
   carry_.resize(have);
-  file_bytes_read_ = source_.file_bytes_read();
   check_text({carry_.data(), carry_.size()});
   checked_ = true;
 }

@@ -50,6 +50,8 @@ class BlockStream {
   void recycle(std::unique_ptr<Block> block);
   // Bytes read from the file so far (compressed ones for a compressed table).
   std::uint64_t file_bytes_read() const { return file_bytes_read_; }
+  // The same, kept up to date as each read returns, from the thread that reads.
+  const std::atomic<std::uint64_t>& file_bytes_counter() const { return file_bytes_read_; }
 
  private:
   void produce();

@@ -34,6 +34,19 @@ bool starts_with(std::string_view bytes, std::string_view magic) {
   cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
 }
 
+// UTF-16 without a byte-order mark, as far as ASCII goes: every other byte is zero, and the
+// others are not all zero (that would be binary data).
+bool is_utf16(std::string_view block) {
+  const std::size_t size = block.size() & ~std::size_t{1};
+  if (size < 4) return false;
+  bool even_zero = true, odd_zero = true;
+  for (std::size_t i = 0; i < size && (even_zero || odd_zero); i += 2) {
+    even_zero = even_zero && block[i] == '\0';
+    odd_zero = odd_zero && block[i + 1] == '\0';
+  }
+  return even_zero != odd_zero;
+}
+
 }  // namespace
 
 Compression sniff_compression(std::string_view head) {
@@ -54,12 +67,24 @@ Compression sniff_compression(std::string_view head) {
 }
 
 void check_text(std::string_view first_bytes) {
-  // The byte-order mark comes first: UTF-16 text is full of NUL bytes.
-  if (starts_with(first_bytes, "\xff\xfe") || starts_with(first_bytes, "\xfe\xff")) {
+  const std::string_view block = first_bytes.substr(0, kTextCheckBytes);
+  // Archives and UTF-16 are full of NUL bytes too: they are told apart first, so that the
+  // user learns what to do with them.
+  if (starts_with(block, "PK\x03\x04") || starts_with(block, "PK\x05\x06")) {
+    cannot_read("it is a zip archive, not a table");
+  }
+  // A tar header's magic, POSIX's and GNU's, holds a NUL byte, which no text table has.
+  if (block.size() >= 512 && (block.substr(257, 6) == std::string_view("ustar\0", 6) ||
+                              block.substr(257, 8) == std::string_view("ustar  \0", 8))) {
+    cannot_read("it is a tar archive; extract the table first");
+  }
+  if (starts_with(block, "\xff\xfe") || starts_with(block, "\xfe\xff") || is_utf16(block)) {
     cannot_read("it is UTF-16 text; save it as ASCII or UTF-8");
   }
-  if (first_bytes.substr(0, kTextCheckBytes).find('\0') != std::string_view::npos) {
-    cannot_read("it holds binary data, not text");
+  if (block.find('\0') != std::string_view::npos) cannot_read("it holds binary data, not text");
+  // Read with LF line ends, it would be one header line: seven empty charts and no word why.
+  if (block.find('\r') != std::string_view::npos && block.find('\n') == std::string_view::npos) {
+    cannot_read("its lines end in CR alone (old Mac text); convert them to LF");
   }
 }
 

@@ -28,6 +28,9 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
   const int workers = std::max(state.threads, 1);
   BlockStream stream(ByteSource(state.fd, format, std::move(first_bytes)), 2 * workers + 2,
                      block_size);
+  // A block is handed over only once it is full, which a slow pipe takes seconds to fill; the
+  // stream counts every read.
+  const Progress::Following progress(state.progress, stream.file_bytes_counter());
   // A compressed regular file can be decompressed again; a pipe cannot be read twice.
   const bool rereadable = state.regular;
   TableScanner& in_order = state.in_order;
@@ -45,7 +48,6 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
         std::unique_ptr<Block> block = first ? std::move(*first) : stream.next();
         first.reset();
         if (!block) return std::nullopt;
-        state.progress.done = stream.file_bytes_read();
         return BlockRead{std::move(block), 0, 0, 0, {}};
       },
       [&](BlockRead& read, int worker) {

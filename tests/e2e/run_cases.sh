@@ -1,2 +1,13 @@
 # Sourced by e2e.sh (its helpers check, same_charts and whole_charts, and its variables bin,
 # table, font, nl and work are in scope; the working directory is $work).
+
+# A pipe that trickles some 350 kB over four seconds, far less than a block of the stream: the
+# progress line counts what has come so far.
+if command -v script >/dev/null; then
+  awk 'BEGIN { print "h\nh\nh"; for (i = 0; i < 10000; i++) print i, i % 701, i % 1103, i % 1301, i % 1709, i % 1901, i % 2309, i % 2903 }' >slow.txt
+  printf 'for i in $(seq 0 19); do tail -c +$((i * 20480 + 1)) slow.txt | head -c 20480; sleep 0.2; done\n' >trickle.sh
+  rm -rf out && mkdir out
+  script -qec "sh trickle.sh | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
+  grep -aq "histchart: reading '/dev/stdin': [1-9][0-9]* kB" tty.txt || fail "slow pipe: no count on the progress line: $(cat -v tty.txt | head -c 300)"
+  [ "$(ls out | wc -l)" -eq 7 ] || fail "slow pipe: not 7 charts"
+fi
