@@ -5,7 +5,6 @@
 #include <csignal>
 #include <cstring>
 #include <utility>
-#include <vector>
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -67,13 +66,20 @@ Failure ChartFile::failure(int error) const {
 }
 
 MaybeFailure ChartFile::open() {
-  std::vector<char> name(final_name_.begin(), final_name_.end());
-  for (char c : std::string_view(".XXXXXX")) name.push_back(c);
-  name.push_back('\0');
+  std::string name = final_name_ + ".XXXXXX";
   InterruptsBlocked blocked;
-  const int fd = ::mkstemp(name.data());
+  int fd = ::mkstemp(name.data());
+  // A final name close to the longest a directory takes leaves no room for the suffix. Any name
+  // in the same directory will do for the rename; one that is itself too long is refused here,
+  // before its chart is drawn.
+  struct stat info {};
+  if (fd < 0 && errno == ENAMETOOLONG &&
+      (::lstat(final_name_.c_str(), &info) == 0 || errno != ENAMETOOLONG)) {
+    name = final_name_.substr(0, final_name_.rfind('/') + 1) + "histchart.XXXXXX";
+    fd = ::mkstemp(name.data());
+  }
   if (fd < 0) return failure(errno);
-  temp_name_ = name.data();
+  temp_name_ = name;
   temp_file_in_progress = temp_name_.c_str();
   // mkstemp makes the file private; a chart gets the permissions any new file would get.
   const mode_t mask = ::umask(0);

@@ -5,7 +5,8 @@
 // is not committed leaves nothing behind: neither a truncated file under the final name nor
 // the temporary one, also when the run is interrupted (SIGINT, SIGTERM, SIGHUP) once
 // remove_temp_file_on_interrupt() is in force. A killed run (SIGKILL) can leave the temporary
-// file, named after the chart with a ".XXXXXX" suffix; it is never a chart.
+// file, named after the chart with a ".XXXXXX" suffix, or "histchart.XXXXXX" beside it where that
+// name would be too long; it is never a chart.
 #pragma once
 
 #include <cstdio>

@@ -11,3 +11,10 @@ if command -v script >/dev/null; then
   grep -aq "histchart: reading '/dev/stdin': [1-9][0-9]* kB" tty.txt || fail "slow pipe: no count on the progress line: $(cat -v tty.txt | head -c 300)"
   [ "$(ls out | wc -l)" -eq 7 ] || fail "slow pipe: not 7 charts"
 fi
+
+# Final names of 255 bytes, the most a directory takes: written, through a shorter temporary
+# name. One byte more, and only that chart is refused.
+long=out/$(printf 'a%.0s' {1..241})
+check "a prefix of 241 bytes" 0 "" 7 "$bin" "$table" 10 "$font" "$long"
+check "a prefix of 242 bytes" 3 "histchart: cannot write chart '${long}aN_leaching\.jpg': File name too long$nl" 6 \
+  "$bin" "$table" 10 "$font" "${long}a"
