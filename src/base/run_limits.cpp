@@ -118,6 +118,8 @@ std::optional<std::size_t> parse_memory_size(std::string_view text) {
     shift = 20;
   } else if (suffix == "G" || suffix == "g") {
     shift = 30;
+  } else if (suffix == "T" || suffix == "t") {
+    shift = 40;
   } else if (!suffix.empty()) {
     return std::nullopt;
   }

@@ -27,8 +27,8 @@ struct SystemState {
   int affinity_cpus = 1;                             // the CPUs the process may run on
 };
 
-// A size as HISTCHART_MEMORY gives it: whole bytes with an optional K, M or G suffix (powers of
-// 1024, either case). Nothing for anything else, or a size beyond size_t.
+// A size as HISTCHART_MEMORY gives it: whole bytes with an optional K, M, G or T suffix (powers
+// of 1024, either case). Nothing for anything else, or a size beyond size_t.
 std::optional<std::size_t> parse_memory_size(std::string_view text);
 
 // The memory the process may still take: MemAvailable, lowered by an address-space or data-size

@@ -34,11 +34,12 @@ MaybeFailure run(char** argv, int& unwritten) {
   }
   const SystemState system = SystemState::of_this_process();
   std::size_t memory_limit = available_memory(system);
-  if (const char* given = std::getenv("HISTCHART_MEMORY")) {
+  // Set but empty is what a script's unset variable gives (HISTCHART_MEMORY=$LIMIT): unset.
+  if (const char* given = std::getenv("HISTCHART_MEMORY"); given && *given) {
     const auto size = parse_memory_size(given);
     if (!size) {
       return usage_failure("bad memory limit", given,
-                           "expected a number of bytes, with an optional K, M or G suffix");
+                           "expected a number of bytes, with an optional K, M, G or T suffix");
     }
     memory_limit = *size;
   }

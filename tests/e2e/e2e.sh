@@ -53,7 +53,7 @@ for count in 0 10001; do
   check "bin count $count" 1 "histchart: bad bin count '$count': expected a whole number from 1 to 10000$nl" 0 \
     "$bin" "$table" "$count" "$font" out/
 done
-check "malformed HISTCHART_MEMORY" 1 "histchart: bad memory limit '12x': expected a number of bytes, with an optional K, M or G suffix$nl" 0 \
+check "malformed HISTCHART_MEMORY" 1 "histchart: bad memory limit '12x': expected a number of bytes, with an optional K, M, G or T suffix$nl" 0 \
   env HISTCHART_MEMORY=12x "$bin" "$table" 10 "$font" out/
 check "missing table" 2 "Unable to open file: no/table.txt$nl" 0 "$bin" no/table.txt 10 "$font" out/
 mkdir adir

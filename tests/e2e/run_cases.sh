@@ -18,3 +18,8 @@ long=out/$(printf 'a%.0s' {1..241})
 check "a prefix of 241 bytes" 0 "" 7 "$bin" "$table" 10 "$font" "$long"
 check "a prefix of 242 bytes" 3 "histchart: cannot write chart '${long}aN_leaching\.jpg': File name too long$nl" 6 \
   "$bin" "$table" 10 "$font" "${long}a"
+# An empty HISTCHART_MEMORY is what an unset variable gives a script: no limit set.
+for limit in "" 1T; do
+  check "HISTCHART_MEMORY='$limit'" 0 "" 7 env HISTCHART_MEMORY=$limit "$bin" "$table" 10 "$font" out/
+  same_charts "HISTCHART_MEMORY='$limit'" example
+done
