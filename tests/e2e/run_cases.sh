@@ -23,3 +23,17 @@ for limit in "" 1T; do
   check "HISTCHART_MEMORY='$limit'" 0 "" 7 env HISTCHART_MEMORY=$limit "$bin" "$table" 10 "$font" out/
   same_charts "HISTCHART_MEMORY='$limit'" example
 done
+
+# A name is shown as the user's bytes, each control byte as \xHH: a message stays one line and
+# tells the terminal nothing.
+check "a table name with a line break" 2 "Unable to open file: no/a\\\\x0ab\\\\x1b\\[0m$nl" 0 \
+  "$bin" "no/a${nl}b"$'\e[0m' 10 "$font" out/
+check "a bin count with an escape" 1 "histchart: bad bin count '\\\\x1b\\[31m7': expected a whole number from 1 to 10000$nl" 0 \
+  "$bin" "$table" $'\e[31m7' "$font" out/
+check "a prefix with a line break" 3 "(histchart: cannot write chart 'out/no\\\\x0ad/[A-Za-z_0-9]+\.jpg': No such file or directory$nl){7}" 0 \
+  "$bin" "$table" 10 "$font" "out/no${nl}d/"
+# One and more in the counted messages.
+printf 'h\nh\nh\n1 nan 2 2 2 2 2 2\n2 inf NA 3 3 3 3 3\n3 3 -inf 4 4 4 4 4\n4 4 5 5 5 5 5 5\n' >counted.txt
+check "counts of one and of more" 0 "histchart: fields read as 0 or their leading number in 'CH4': 1 is not a number, 'NA' on line 5${nl}\
+histchart: left out values of 'dSOC': 2 are not finite numbers${nl}histchart: left out values of 'CH4': 1 is not a finite number$nl" 7 \
+  "$bin" counted.txt 10 "$font" out/
