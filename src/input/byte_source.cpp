@@ -94,13 +94,20 @@ RawInput::RawInput(int fd, std::string head)
   bytes_read_ = head.size();
 }
 
-std::string_view RawInput::fill() {
-  if (start_ == end_) {
-    start_ = end_ = 0;
-    const IoResult got = read_once(fd_, buffer_.data(), buffer_.size());
-    if (got.error != 0) cannot_read(std::strerror(got.error));
-    end_ = got.bytes;
-    bytes_read_ += end_;
+std::string_view RawInput::fill(std::size_t want) {
+  if (end_ - start_ < want) {
+    // What is left moves to the front, and what is read joins it there.
+    std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
+              buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+    end_ -= start_;
+    start_ = 0;
+    while (end_ < want) {
+      const IoResult got = read_once(fd_, buffer_.data() + end_, buffer_.size() - end_);
+      if (got.error != 0) cannot_read(std::strerror(got.error));
+      if (got.bytes == 0) break;
+      end_ += got.bytes;
+      bytes_read_ += got.bytes;
+    }
   }
   return {buffer_.data() + start_, end_ - start_};
 }
@@ -122,10 +129,13 @@ class GzipBytes {
  public:
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     for (;;) {
-      std::string_view got = in.fill();
+      std::string_view got = in.fill(in_member_ ? 1 : 2);
       if (!in_member_) {
         if (got.empty()) return 0;
-        if (!starts_with(got, "\x1f\x8b")) trailing_data("gzip");
+        if (!starts_with(got, "\x1f\x8b")) {
+          skip_zero_padding(in);
+          return 0;
+        }
         isal_inflate_init(&state_);
         state_.crc_flag = ISAL_GZIP;
         in_member_ = true;
@@ -145,6 +155,15 @@ class GzipBytes {
   }
 
  private:
+  // Zero bytes to the end after the last member, as a tape or dd pads a file, are no data:
+  // gzip and zcat pass over them too.
+  static void skip_zero_padding(RawInput& in) {
+    for (std::string_view got = in.fill(); !got.empty(); got = in.fill()) {
+      if (got.find_first_not_of('\0') != std::string_view::npos) trailing_data("gzip");
+      in.consume(got.size());
+    }
+  }
+
   static const char* reason(int result) {
     switch (result) {
       case ISAL_INCORRECT_CHECKSUM:
@@ -256,7 +275,7 @@ class Bzip2Bytes {
 
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     for (;;) {
-      std::string_view got = in.fill();
+      std::string_view got = in.fill(in_stream_ ? 1 : 3);
       if (!in_stream_) {
         if (got.empty()) return 0;
         if (!starts_with(got, "BZh")) trailing_data("bzip2");

@@ -32,8 +32,11 @@ inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 class RawInput {
  public:
   RawInput(int fd, std::string head);
-  // What is buffered and not yet consumed; reads more when nothing is. Empty at the end.
-  std::string_view fill();
+  // What is buffered and not yet consumed, reading more until it is at least `want` bytes or
+  // the file ends: fewer only at the end, empty there. A magic number split between two reads
+  // of a pipe is whole here.
+  // REQUIRES: want is at most the buffer's 256 KiB.
+  std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
   bool at_end() { return fill().empty(); }
   std::uint64_t bytes_read() const { return bytes_read_; }
