@@ -1,2 +1,35 @@
 # Sourced by e2e.sh (its helpers check, same_charts and whole_charts, and its variables bin,
 # table, font, nl and work are in scope; the working directory is $work).
+
+# Old Mac text, whose lines end in CR alone, would read as one header line: refused.
+tr '\n' '\r' <"$table" >cr.txt
+check "CR line ends" 2 "histchart: cannot read input table 'cr.txt': its lines end in CR alone \(old Mac text\); convert them to LF$nl" 0 \
+  "$bin" cr.txt 10 "$font" out/
+# Zero bytes after a gzip stream are padding, as gzip itself reads them; other bytes after
+# them are still refused.
+{ gzip -c "$table"; head -c 100000 /dev/zero; } >padded.gz
+check "gzip padded with zeros" 0 "" 7 "$bin" padded.gz 10 "$font" out/
+same_charts "gzip padded with zeros" example
+{ cat padded.gz; printf x; } >padded_x.gz
+check "gzip, zeros, then data" 2 "histchart: cannot read input table 'padded_x.gz': it has data after its gzip stream$nl" 0 \
+  "$bin" padded_x.gz 10 "$font" out/
+# A second gzip member whose first bytes come down a pipe one at a time.
+head -n 200 "$table" | gzip -c >first.gz
+tail -n +201 "$table" | gzip -c >second.gz
+check "a gzip member arriving byte by byte" 0 "" 7 bash -c \
+  '{ cat "$1"; for i in 1 2 3 4; do head -c "$i" "$2" | tail -c 1; sleep 0.05; done; tail -c +5 "$2"; } | exec "$3" /dev/stdin 10 "$4" out/' \
+  - first.gz second.gz "$bin" "$font"
+same_charts "a gzip member arriving byte by byte" example
+# Archives and UTF-16 without a byte-order mark, each with its own reason.
+if command -v zip >/dev/null; then zip -qj table.zip "$table"; else { printf 'PK\005\006'; head -c 18 /dev/zero; } >table.zip; fi
+check "a zip archive" 2 "histchart: cannot read input table 'table.zip': it is a zip archive, not a table$nl" 0 \
+  "$bin" table.zip 10 "$font" out/
+tar -cf table.tar -C "$(dirname "$table")" "$(basename "$table")"
+gzip -c table.tar >table.tar.gz
+for f in table.tar table.tar.gz; do
+  check "$f" 2 "histchart: cannot read input table '$f': it is a tar archive; extract the table first$nl" 0 \
+    "$bin" "$f" 10 "$font" out/
+done
+iconv -f UTF-8 -t UTF-16LE "$table" >utf16.txt
+check "UTF-16 without a byte-order mark" 2 "histchart: cannot read input table 'utf16.txt': it is UTF-16 text; save it as ASCII or UTF-8$nl" 0 \
+  "$bin" utf16.txt 10 "$font" out/
