@@ -12,13 +12,15 @@
 #include <unistd.h>
 
 #include "fuzz_checks.h"
+#include "base/failure.h"
 #include "input/byte_source.h"
 
 namespace {
 
 constexpr std::size_t kMost = std::size_t{16} << 20;  // decompressed bytes looked at
 
-// Concatenated gzip members, as zlib reads them; nothing for a damaged stream.
+// Concatenated gzip members, as zlib reads them, and zero padding after the last, as gzip
+// accepts it; nothing for a damaged stream.
 std::optional<std::string> zlib_gunzip(const std::string& in) {
   std::string out;
   std::size_t at = 0;
@@ -39,7 +41,8 @@ std::optional<std::string> zlib_gunzip(const std::string& in) {
     at = in.size() - z.avail_in;
     inflateEnd(&z);
     if (result != Z_STREAM_END) return out.size() >= kMost ? std::optional(out) : std::nullopt;
-  } while (at < in.size() && out.size() < kMost);
+  } while (at < in.size() && out.size() < kMost &&
+           in.find_first_not_of('\0', at) != std::string::npos);
   return out;
 }
 
@@ -59,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t got; out->size() < kMost && (got = source.read(buffer, sizeof buffer)) > 0;) {
       out->append(buffer, got);
     }
-  } catch (const ReadFailure& failure) {
+  } catch (const Failure& failure) {
     FUZZ_CHECK(!failure.reason.empty());
     out.reset();
   }

@@ -11,6 +11,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "base/failure.h"
 #include "binning/bin_counter.h"
 #include "driver/bin_count.h"
 #include "fuzz_checks.h"
@@ -37,9 +38,12 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
   for (std::uint64_t start = step; !blocks && start < text.size(); start += step)
     options.piece_starts.push_back(start);
   TableReading table;
-  const bool text_only = sniff_compression(text) == Compression::none &&
-                         text.find('\0') == std::string::npos && !text.starts_with("\xff\xfe") &&
-                         !text.starts_with("\xfe\xff");
+  bool text_only = sniff_compression(text) == Compression::none;
+  try {
+    check_text(std::string_view(text).substr(0, kTextCheckBytes));
+  } catch (const Failure&) {
+    text_only = false;
+  }
   if (!reader.read(options, table)) {
     FUZZ_CHECK(text_only);
     for (int i = 0; i < kSeriesCount; ++i) {

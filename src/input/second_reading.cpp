@@ -79,6 +79,7 @@ void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
   std::vector<Unheld>& stretches = rest.stretches;
   if (::lseek(rest.file.get(), 0, SEEK_SET) != 0) cannot_read(std::strerror(errno));
   BlockStream stream(ByteSource(rest.file.get(), rest.format, {}), 4);
+  const Progress::Following following(progress, stream.file_bytes_counter());
   StreamTail tail(room);
   RowBatcher batcher(0, count);
   std::size_t k = 0;
@@ -106,7 +107,6 @@ void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
     tail.keep(*block, scanner                ? scanner->offset()
                       : k < stretches.size() ? stretches[k].from.offset()
                                              : block_end);
-    progress.done = stream.file_bytes_read();
     stream.recycle(std::move(block));
   }
   batcher.flush();
