@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 FileDescriptor::~FileDescriptor() {
@@ -41,4 +43,23 @@ IoResult write_all(int fd, std::string_view bytes) {
     total.bytes += static_cast<std::size_t>(put);
   }
   return total;
+}
+
+IoResult read_once_or_wake(int fd, char* to, std::size_t size, int wake) {
+  pollfd ready[2] = {{fd, POLLIN, 0}, {wake, POLLIN, 0}};
+  for (;;) {
+    const int n = ::poll(ready, 2, -1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return {0, errno};
+    if (ready[1].revents != 0) return {0, ECANCELED};
+    if (ready[0].revents != 0) return read_once(fd, to, size);
+  }
+}
+
+Wake::Wake() : fd_(::eventfd(0, EFD_CLOEXEC)) {}
+
+void Wake::notify() {
+  if (!valid()) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(fd_.get(), &one, sizeof one);
 }

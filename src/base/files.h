@@ -36,6 +36,23 @@ struct IoResult {
 IoResult read_once(int fd, char* to, std::size_t size,
                    std::optional<std::uint64_t> offset = std::nullopt);
 
+// One read from where `fd` stands that gives up (error ECANCELED) once `wake` becomes
+// readable: a thread waiting on a pipe whose writer is silent can be told to stop.
+IoResult read_once_or_wake(int fd, char* to, std::size_t size, int wake);
+
+// A descriptor that wakes such reads for good once notify() is called; not valid() where none
+// could be had (then nothing wakes them).
+class Wake {
+ public:
+  Wake();
+  bool valid() const { return fd_.get() >= 0; }
+  int fd() const { return fd_.get(); }
+  void notify();
+
+ private:
+  FileDescriptor fd_;
+};
+
 // Reads until `size` bytes are in or the file ends.
 IoResult read_up_to(int fd, char* to, std::size_t size,
                     std::optional<std::uint64_t> offset = std::nullopt);

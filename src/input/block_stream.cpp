@@ -9,6 +9,7 @@
 
 BlockStream::BlockStream(ByteSource source, int ahead, std::size_t block)
     : source_(std::move(source)), ahead_(ahead), block_(block) {
+  source_.wake_on(wake_.fd());
   thread_.start([this] { produce(); });
 }
 
@@ -18,6 +19,7 @@ BlockStream::~BlockStream() {
     stop_ = true;
   }
   changed_.notify_all();
+  wake_.notify();
   thread_.join();
 }
 

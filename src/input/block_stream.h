@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/files.h"
 #include "base/thread.h"
 #include "input/byte_source.h"
 #include "input/file_stretch.h"
@@ -61,6 +62,7 @@ class BlockStream {
   void fill(Block& block);
 
   ByteSource source_;
+  Wake wake_;  // tells a reading thread waiting on a silent pipe that nobody waits for it
   const int ahead_;
   const std::size_t block_;
   std::vector<char> carry_;  // what followed the last cut

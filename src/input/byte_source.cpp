@@ -102,7 +102,10 @@ std::string_view RawInput::fill(std::size_t want) {
     end_ -= start_;
     start_ = 0;
     while (end_ < want) {
-      const IoResult got = read_once(fd_, buffer_.data() + end_, buffer_.size() - end_);
+      char* to = buffer_.data() + end_;
+      const std::size_t room = buffer_.size() - end_;
+      const IoResult got =
+          wake_ >= 0 ? read_once_or_wake(fd_, to, room, wake_) : read_once(fd_, to, room);
       if (got.error != 0) cannot_read(std::strerror(got.error));
       if (got.bytes == 0) break;
       end_ += got.bytes;

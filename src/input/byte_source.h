@@ -38,11 +38,14 @@ class RawInput {
   // REQUIRES: want is at most the buffer's 256 KiB.
   std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
+  // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.
+  void wake_on(int wake) { wake_ = wake; }
   bool at_end() { return fill().empty(); }
   std::uint64_t bytes_read() const { return bytes_read_; }
 
  private:
   int fd_;
+  int wake_ = -1;
   std::vector<char> buffer_;
   std::size_t start_ = 0, end_ = 0;
   std::uint64_t bytes_read_ = 0;
@@ -66,6 +69,8 @@ class ByteSource {
   // end. Raises cannot_read when the file cannot be read or its compressed data is damaged or
   // ends too early, and an allocation failure where the decoder cannot have its memory.
   std::size_t read(char* out, std::size_t size);
+  // Reads give up once `wake` (a Wake's descriptor) is readable.
+  void wake_on(int wake) { input_.wake_on(wake); }
   // Bytes taken from the file so far: compressed ones where the table is compressed.
   std::uint64_t file_bytes_read() const { return input_.bytes_read(); }
 

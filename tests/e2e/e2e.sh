@@ -127,6 +127,11 @@ check "fields that are not numbers" 0 "histchart: fields read as 0 or their lead
 
 check "a pipe beyond the limit" 2 "histchart: out of memory reading '/dev/fd/[0-9]+': the table does not fit in memory$nl" 0 \
   env HISTCHART_MEMORY=32M "$bin" <(cat "$table") 10 "$font" out/
+# ... also while its writer goes quiet without closing it, once a block has come: the run ends
+# rather than wait for bytes it will not use.
+for ((i = 0; i < 160; i++)); do cat "$table"; done >ex160.txt
+check "a pipe beyond the limit, its writer quiet" 2 "histchart: out of memory reading '/dev/fd/[0-9]+': the table does not fit in memory$nl" 0 \
+  timeout 10 env HISTCHART_MEMORY=32M "$bin" <(cat ex160.txt; sleep 60) 10 "$font" out/
 # Under an address-space limit of what the program maps holding nothing (measured while it
 # waits on a FIFO) plus 48 MiB, with values of 22 MB; AddressSanitizer needs terabytes of it.
 if ! ldd "$bin" | grep -q libasan; then
