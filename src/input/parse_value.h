@@ -2,8 +2,13 @@
 // tells whether the field is a number at all.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cfloat>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 struct FieldValue {
   double value;
@@ -12,7 +17,7 @@ struct FieldValue {
   bool number;
 };
 
-// Every form but the plain one (see parse_plain): fast_float where it agrees with strtod by
+// Every form but the short one (see parse_short): fast_float where it agrees with strtod by
 // construction, strtod for the rest (a leading '+', hexadecimal, inf/nan, out-of-range
 // exponents, text without a leading number), so the result is bit-identical to atof.
 FieldValue parse_other(const char* first, const char* last);
@@ -28,48 +33,86 @@ inline constexpr std::array<double, 23> kPowersOfTen = [] {
   return powers;
 }();
 
-// The plain form of nearly every field, [-]digits[.digits], read from `first` up to the first
-// byte that does not belong to it (at most to `limit`). Where its digits make an integer that a
-// double holds exactly (at most 2^53) and it has at most 22 decimals, one division by an exact
-// power of ten is correctly rounded: then `exact` is true, and `value` is what atof gives for a
-// field that ends at `end`.
-struct PlainNumber {
+// The high bit of each byte of `digits` (a word of bytes less '0') that is not 0 to 9, by
+// carry-free bit tricks.
+inline std::uint64_t not_digits(std::uint64_t digits) {
+  return (((digits & 0x7F7F7F7F7F7F7F7F) + 0x7676767676767676) | digits) & 0x8080808080808080;
+}
+
+// The number of eight digits (bytes less '0', the first in the lowest byte): three
+// multiplications that add neighbouring digits in pairs, fours and eights.
+inline std::uint64_t eight_digits(std::uint64_t digits) {
+  digits = digits * 10 + (digits >> 8);
+  return ((digits & 0x000000FF000000FF) * (100 + (1000000ULL << 32)) +
+          ((digits >> 16) & 0x000000FF000000FF) * (1 + (10000ULL << 32))) >>
+         32;
+}
+
+// Eight bytes at `p` less '0', the first in the lowest byte.
+inline std::uint64_t load_digits(const char* p) {
+  std::uint64_t bytes;
+  std::memcpy(&bytes, p, sizeof bytes);
+  if constexpr (std::endian::native == std::endian::big) bytes = __builtin_bswap64(bytes);
+  return bytes ^ 0x3030303030303030;
+}
+
+// Fields longer than this never take the short path.
+inline constexpr std::ptrdiff_t kShortField = 32;
+// What parse_short may read past `first`, whatever the field's length.
+inline constexpr std::ptrdiff_t kReadAhead = kShortField + 16;
+
+struct ShortNumber {
   double value;
-  const char* end;
   bool exact;
 };
 
-inline PlainNumber parse_plain(const char* first, const char* limit) {
-  const char* p = first;
-  const bool negative = p != limit && *p == '-';
-  p += negative;
-  std::uint64_t mantissa = 0;
-  auto take_digits = [&] {
-    const char* start = p;
-    for (unsigned digit; p != limit && (digit = static_cast<unsigned char>(*p) - '0') < 10; ++p) {
-      mantissa = mantissa * 10 + digit;
+// The form of nearly every field, [-]digits[.digits][(e|E)[+|-]digits], where its digits make
+// an integer w that a double holds exactly (at most 2^53, and at most 19 digits so that w fits
+// in 64 bits) and its decimal exponent e, the exponent less the decimals, is within 22 of 0:
+// then 10^|e| is exact, and w * 10^e or w / 10^-e is a single correctly rounded operation,
+// which is what strtod returns. `exact` says that [first, last) is such a field in full; the
+// rest (a leading '+', long mantissas, large exponents, hexadecimal, inf, nan, anything else)
+// is left to parse_other.
+// REQUIRES: kReadAhead bytes readable at `first`, whatever they hold.
+ShortNumber parse_short_in_full(const char* first, const char* last);
+
+// The same, inline for fields of at most eight characters after the sign and no exponent,
+// most of a table: one word of eight bytes holds the field, the point is taken out of it, and
+// its digits are converted at once.
+inline ShortNumber parse_short(const char* first, const char* last) {
+  // Without a double's own precision in its arithmetic (x87), the one rounding is not one.
+  if constexpr (FLT_EVAL_METHOD != 0) return {0, false};
+  const bool negative = *first == '-';
+  const char* const p = first + negative;
+  const std::ptrdiff_t length = last - p;
+  if (static_cast<std::size_t>(length - 1) < 8) [[likely]] {
+    const std::uint64_t digits = load_digits(p);
+    const int whole = std::countr_zero(not_digits(digits)) / 8;
+    const int at = 8 * whole & 63;
+    const bool point = (digits >> at & 0xFF) == ('.' ^ '0');
+    // The digits after the point moved down over it; a byte that is no digit moved in on top.
+    const std::uint64_t below = point ? (std::uint64_t{1} << at) - 1 : ~std::uint64_t{0};
+    const std::uint64_t joined = (digits & below) | ((digits >> 8 | 0xFFULL << 56) & ~below);
+    const int count = std::countr_zero(not_digits(joined)) / 8;
+    if (count == length - point && count > 0) {
+      // At most eight digits: below 10^8, far within 2^53.
+      const std::uint64_t w = eight_digits(joined << (64 - 8 * count));
+      const double value = static_cast<double>(w) / kPowersOfTen[count - whole];
+      const std::uint64_t sign = std::uint64_t{negative} << 63;
+      return {std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) | sign), true};
     }
-    return static_cast<int>(p - start);
-  };
-  int digits = take_digits();
-  int decimals = 0;
-  if (p != limit && *p == '.') {
-    ++p;
-    decimals = take_digits();
-    digits += decimals;
   }
-  if (digits > 0 && digits <= 19 && mantissa <= (std::uint64_t{1} << 53) &&
-      decimals < static_cast<int>(kPowersOfTen.size())) [[likely]] {
-    const double value = static_cast<double>(mantissa) / kPowersOfTen[decimals];
-    return {negative ? -value : value, p, true};
-  }
-  return {0, p, false};
+  return parse_short_in_full(first, last);
 }
 
 // [first, last) is one white-space-delimited word; it may contain NUL bytes, which end the
 // number as they would end a C string.
 inline FieldValue parse_value(const char* first, const char* last) {
-  const PlainNumber plain = parse_plain(first, last);
-  if (plain.exact && plain.end == last) return {plain.value, true};
+  if (last - first <= kShortField) {
+    char copy[kReadAhead] = {};  // the bytes after the field, read by parse_short, are no digits
+    std::memcpy(copy, first, static_cast<std::size_t>(last - first));
+    const ShortNumber n = parse_short(copy, copy + (last - first));
+    if (n.exact) return {n.value, true};
+  }
   return parse_other(first, last);
 }

@@ -21,13 +21,16 @@ std::size_t TableScanner::whole_words(std::string_view bytes) {
   return n;
 }
 
-void TableScanner::note(const char* word, const char* end, std::uint64_t offset) {
-  const int series = field_ - 1;
+void TableScanner::take_other(int series, const char* word, const char* end, std::uint64_t offset,
+                              std::uint64_t lines) {
+  const FieldValue field = parse_other(word, end);
+  record_.values[series] = field.value;
+  if (field.number) return;
   record_.not_numbers |= static_cast<std::uint8_t>(1u << series);
   FieldNote& n = record_.notes[series];
   const auto length = static_cast<std::size_t>(end - word);
   n.offset = offset;
-  n.line = lines_ + 1;
+  n.line = lines + 1;
   n.size = static_cast<std::uint8_t>(std::min(length, FieldNote::kKept));
   n.longer = length > FieldNote::kKept;
   std::memcpy(n.text.data(), word, n.size);

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <utility>
 
+#include "input/field_scan.h"
 #include "input/parse_value.h"
 #include "input/series_count.h"
 
@@ -80,7 +81,10 @@ class TableScanner {
  private:
   static const std::array<bool, 256> kBlank;
 
-  void note(const char* word, const char* end, std::uint64_t offset);
+  // A field of another form than the short one: parsed in full, and noted if it is not a
+  // number (`offset` and `lines`: where it starts, and the LFs before it).
+  void take_other(int series, const char* word, const char* end, std::uint64_t offset,
+                  std::uint64_t lines);
 
   int headers_done_ = 0;
   int field_ = 0;  // fields taken of the open record
@@ -93,60 +97,87 @@ class TableScanner {
 template <class OnRecord>
 std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, bool last) {
   const char* const begin = bytes.data();
-  const char* const end = begin + bytes.size();
-  const char* p = begin;
-  while (p < end) {
-    if (headers_done_ < 3 || skipping_line_) {
-      // Most rows end right after their eighth field: no search for that.
-      const char* nl = *p == '\n' ? p : static_cast<const char*>(std::memchr(p, '\n', end - p));
-      if (!nl) {
-        p = end;
+  const std::size_t size = bytes.size();
+  FieldFinder fields(bytes);
+  // The state in locals while the scan runs: on_record may see the record but not them.
+  int field = field_;
+  bool skipping = skipping_line_ || headers_done_ < 3;
+  std::size_t p = 0;
+  while (p < size) {
+    if (skipping) {
+      const std::size_t lf = fields.newline_from(p);
+      if (lf == size) {
+        p = size;
         break;
       }
-      ++lines_;
-      if (headers_done_ < 3) {
-        ++headers_done_;
-      } else {
-        skipping_line_ = false;
-      }
-      p = nl + 1;
+      if (headers_done_ < 3) ++headers_done_;
+      skipping = headers_done_ < 3;
+      p = lf + 1;
       continue;
     }
-    // Counting line breaks here costs next to nothing and numbers every line exactly, whichever
-    // state the scanner is in.
-    for (; p < end && blank(*p); ++p) lines_ += *p == '\n';
-    if (p == end) break;
-    const char* word = p;
-    // A field in the plain number form is parsed as its end is found: its bytes are read once.
-    const PlainNumber plain = field_ > 0 ? parse_plain(word, end) : PlainNumber{0, word, false};
-    if (plain.exact && (plain.end != end ? blank(*plain.end) : last)) {
-      p = plain.end;
-      record_.values[field_ - 1] = plain.value;
-    } else {
-      for (p = plain.end; p < end && !blank(*p);) ++p;
-      if (p == end && !last) {
-        p = word;
-        break;
-      }
-      if (field_ > 0) {
-        const FieldValue field = parse_value(word, p);
-        record_.values[field_ - 1] = field.value;
-        if (!field.number) [[unlikely]] {
-          note(word, p, offset_ + static_cast<std::uint64_t>(word - begin));
+    if (field == 0) {
+      // A record whose words are all at hand, with room to read ahead after each.
+      if (const std::uint16_t* words = fields.eight_words(p, kReadAhead)) {
+        const std::size_t base = fields.base();
+        for (int i = 1; i < 8; ++i) {
+          const std::size_t word = base + words[2 * i], end = base + words[2 * i + 1];
+          const ShortNumber n = parse_short(begin + word, begin + end);
+          if (n.exact) [[likely]] {
+            record_.values[i - 1] = n.value;
+          } else {
+            take_other(i - 1, begin + word, begin + end, offset_ + word,
+                       lines_ + fields.newlines_before(word));
+          }
         }
+        p = base + words[15];
+        skipping = true;
+        const bool go_on = on_record(std::as_const(record_));
+        record_.not_numbers = 0;
+        if (!go_on) break;
+        continue;
       }
     }
-    if (++field_ == 8) {
-      field_ = 0;
+    const auto [word, end] = fields.word_from(p);
+    if (word == size) {
+      p = size;
+      break;
+    }
+    if (end == size && !last) {
+      p = word;
+      break;
+    }
+    p = end;
+    if (field > 0) {
+      const char* const first = begin + word;
+      ShortNumber n{0, false};
+      if (size - word >= kReadAhead) [[likely]] {
+        n = parse_short(first, begin + end);
+      } else if (end - word <= kShortField) {
+        // Near the end of the view, where the bytes parse_short reads ahead may not be there.
+        char copy[kReadAhead] = {};
+        std::memcpy(copy, first, end - word);
+        n = parse_short(copy, copy + (end - word));
+      }
+      if (n.exact) [[likely]] {
+        record_.values[field - 1] = n.value;
+      } else {
+        take_other(field - 1, first, begin + end, offset_ + word,
+                   lines_ + fields.newlines_before(word));
+      }
+    }
+    if (++field == 8) {
+      field = 0;
       // The character after the eighth field is not taken: if it is the LF, it ends the
       // skipped rest of the line at once.
-      skipping_line_ = true;
+      skipping = true;
       const bool go_on = on_record(std::as_const(record_));
       record_.not_numbers = 0;
       if (!go_on) break;
     }
   }
-  const auto taken = static_cast<std::size_t>(p - begin);
-  offset_ += taken;
-  return taken;
+  field_ = field;
+  skipping_line_ = skipping && headers_done_ == 3;
+  lines_ += fields.newlines_before(p);
+  offset_ += p;
+  return p;
 }
