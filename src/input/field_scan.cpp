@@ -10,8 +10,6 @@
 
 namespace {
 
-using Classify = void (*)(const char*, std::size_t, std::uint64_t*, std::uint64_t*);
-
 constexpr std::uint64_t kOnes = 0x0101010101010101;
 constexpr std::uint64_t kHigh = 0x8080808080808080;
 constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
@@ -45,6 +43,22 @@ void classify_scalar(const char* bytes, std::size_t blocks, std::uint64_t* blank
     blank[k] = b;
     newline[k] = n;
   }
+}
+
+// Where white space turns into a word or back in `blocks` blank masks, `carry` telling whether
+// the byte before them is part of a word: the offsets from the first, in order.
+std::size_t list_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
+                       std::uint16_t* out) {
+  std::size_t n = 0;
+  for (std::size_t k = 0; k < blocks; ++k) {
+    const std::uint64_t word = ~blank[k];
+    std::uint64_t turns = word ^ (word << 1 | carry);
+    carry = word >> 63;
+    for (; turns != 0; turns &= turns - 1) {
+      out[n++] = static_cast<std::uint16_t>(64 * k + std::countr_zero(turns));
+    }
+  }
+  return n;
 }
 
 #if defined(__x86_64__)
@@ -93,43 +107,63 @@ __attribute__((target("avx2"))) void classify_avx2(const char* bytes, std::size_
   }
 }
 
-#endif
-
-Classify classifier(ScanPath path) {
-  switch (path) {
-#if defined(__x86_64__)
-    case ScanPath::avx2:
-      return classify_avx2;
-    case ScanPath::sse2:
-      return classify_sse2;
-#endif
-    default:
-      return classify_scalar;
+// The same with popcnt and BMI's bit instructions, which every AVX2 machine has: the turns of a
+// block are counted first and written four at a time, with no branch on each.
+__attribute__((target("avx2,bmi,popcnt"))) std::size_t list_turns_avx2(const std::uint64_t* blank,
+                                                                       std::size_t blocks,
+                                                                       std::uint64_t carry,
+                                                                       std::uint16_t* out) {
+  std::size_t n = 0;
+  for (std::size_t k = 0; k < blocks; ++k) {
+    const std::uint64_t word = ~blank[k];
+    std::uint64_t turns = word ^ (word << 1 | carry);
+    carry = word >> 63;
+    const int count = std::popcount(turns);
+    std::uint16_t* const to = out + n;
+    for (int i = 0; i < count; i += 4) {
+      for (int j = 0; j < 4; ++j) {
+        to[i + j] = static_cast<std::uint16_t>(64 * k + std::countr_zero(turns));
+        turns &= turns - 1;
+      }
+    }
+    n += static_cast<std::size_t>(count);
   }
+  return n;
 }
+
+#endif
 
 ScanPath best_path() {
 #if defined(__x86_64__)
   __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") ? ScanPath::avx2 : ScanPath::sse2;
+  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
+                 __builtin_cpu_supports("popcnt")
+             ? ScanPath::avx2
+             : ScanPath::sse2;
 #else
   return ScanPath::scalar;
 #endif
 }
 
 // Chosen on first use; a test may choose another between readings.
-std::atomic<Classify> chosen{nullptr};
-std::atomic<ScanPath> chosen_path{ScanPath::scalar};
+std::atomic<int> chosen{-1};
 
-Classify current() {
-  Classify f = chosen.load(std::memory_order_relaxed);
-  if (!f) [[unlikely]] {
-    const ScanPath path = best_path();
-    chosen_path.store(path, std::memory_order_relaxed);
-    f = classifier(path);
-    chosen.store(f, std::memory_order_relaxed);
+ScanPath current() {
+  int path = chosen.load(std::memory_order_relaxed);
+  if (path < 0) [[unlikely]] {
+    path = static_cast<int>(best_path());
+    chosen.store(path, std::memory_order_relaxed);
   }
-  return f;
+  return static_cast<ScanPath>(path);
+}
+
+// The turns of a batch, listed the way the path in use can.
+std::size_t list_batch_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
+                             std::uint16_t* out) {
+#if defined(__x86_64__)
+  if (current() == ScanPath::avx2) return list_turns_avx2(blank, blocks, carry, out);
+#endif
+  return list_turns(blank, blocks, carry, out);
 }
 
 // std::popcount is a library call where the baseline instruction set has no popcnt.
@@ -147,10 +181,7 @@ bool is_blank(char c) {
 
 }  // namespace
 
-ScanPath scan_path() {
-  current();
-  return chosen_path.load(std::memory_order_relaxed);
-}
+ScanPath scan_path() { return current(); }
 
 bool scan_path_supported(ScanPath path) {
   switch (path) {
@@ -166,14 +197,22 @@ bool scan_path_supported(ScanPath path) {
 
 bool force_scan_path(ScanPath path) {
   if (!scan_path_supported(path)) return false;
-  chosen_path.store(path, std::memory_order_relaxed);
-  chosen.store(classifier(path), std::memory_order_relaxed);
+  chosen.store(static_cast<int>(path), std::memory_order_relaxed);
   return true;
 }
 
 void classify_blocks(const char* bytes, std::size_t blocks, std::uint64_t* blank,
                      std::uint64_t* newline) {
-  current()(bytes, blocks, blank, newline);
+  switch (current()) {
+#if defined(__x86_64__)
+    case ScanPath::avx2:
+      return classify_avx2(bytes, blocks, blank, newline);
+    case ScanPath::sse2:
+      return classify_sse2(bytes, blocks, blank, newline);
+#endif
+    default:
+      return classify_scalar(bytes, blocks, blank, newline);
+  }
 }
 
 std::uint64_t FieldFinder::newlines_before(std::size_t at) const {
@@ -248,18 +287,8 @@ void FieldFinder::refill(std::size_t block, bool take_end) {
     blank_[k] = ~std::uint64_t{0};
     newline_[k] = 0;
   }
-  // The bits where white space turns into a word or back, in order.
   const bool in_word = base > 0 && base <= bytes_.size() && !is_blank(bytes_[base - 1]);
-  std::uint64_t carry = in_word;
-  std::size_t n = 0;
-  for (k = 0; k < kBatch; ++k) {
-    const std::uint64_t word = ~blank_[k];
-    std::uint64_t turns = word ^ (word << 1 | carry);
-    carry = word >> 63;
-    for (; turns != 0; turns &= turns - 1) {
-      events_[n++] = static_cast<std::uint16_t>(64 * k + std::countr_zero(turns));
-    }
-  }
+  const std::size_t n = list_batch_turns(blank_, kBatch, in_word, events_);
   count_ = n;
   next_ = in_word && !take_end ? 1 : 0;
 }

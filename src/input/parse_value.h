@@ -76,6 +76,18 @@ struct ShortNumber {
 // REQUIRES: kReadAhead bytes readable at `first`, whatever they hold.
 ShortNumber parse_short_in_full(const char* first, const char* last);
 
+// Powers of ten up to 10^8, positive then negative: a quotient takes the field's sign from its
+// divisor (exactly, -0 included), with nothing after the division to wait for.
+inline constexpr std::array<double, 18> kSignedPowers = {
+    1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, -1, -10, -100, -1e3, -1e4, -1e5, -1e6, -1e7, -1e8};
+
+// The high bits of the first n bytes of a word.
+inline constexpr std::array<std::uint64_t, 9> kFirstBytes = [] {
+  std::array<std::uint64_t, 9> masks{};
+  for (int n = 1; n < 9; ++n) masks[n] = masks[n - 1] | std::uint64_t{0x80} << (8 * (n - 1));
+  return masks;
+}();
+
 // The same, inline for fields of at most eight characters after the sign and no exponent,
 // most of a table: one word of eight bytes holds the field, the point is taken out of it, and
 // its digits are converted at once.
@@ -83,23 +95,23 @@ inline ShortNumber parse_short(const char* first, const char* last) {
   // Without a double's own precision in its arithmetic (x87), the one rounding is not one.
   if constexpr (FLT_EVAL_METHOD != 0) return {0, false};
   const bool negative = *first == '-';
-  const char* const p = first + negative;
-  const std::ptrdiff_t length = last - p;
+  // Both words loaded at once: the choice between them waits on the sign, the loads do not.
+  const std::uint64_t after_sign = load_digits(first + 1), from_first = load_digits(first);
+  const std::uint64_t digits = negative ? after_sign : from_first;
+  const std::ptrdiff_t length = last - first - negative;
   if (static_cast<std::size_t>(length - 1) < 8) [[likely]] {
-    const std::uint64_t digits = load_digits(p);
     const int whole = std::countr_zero(not_digits(digits)) / 8;
     const int at = 8 * whole & 63;
-    const bool point = (digits >> at & 0xFF) == ('.' ^ '0');
+    const bool point = whole < length && (digits >> at & 0xFF) == ('.' ^ '0');
     // The digits after the point moved down over it; a byte that is no digit moved in on top.
     const std::uint64_t below = point ? (std::uint64_t{1} << at) - 1 : ~std::uint64_t{0};
     const std::uint64_t joined = (digits & below) | ((digits >> 8 | 0xFFULL << 56) & ~below);
-    const int count = std::countr_zero(not_digits(joined)) / 8;
-    if (count == length - point && count > 0) {
+    const int count = static_cast<int>(length) - point;
+    if ((not_digits(joined) & kFirstBytes[count]) == 0 && count > 0) {
       // At most eight digits: below 10^8, far within 2^53.
       const std::uint64_t w = eight_digits(joined << (64 - 8 * count));
-      const double value = static_cast<double>(w) / kPowersOfTen[count - whole];
-      const std::uint64_t sign = std::uint64_t{negative} << 63;
-      return {std::bit_cast<double>(std::bit_cast<std::uint64_t>(value) | sign), true};
+      const int decimals = point ? count - whole : 0;
+      return {static_cast<double>(w) / kSignedPowers[9 * negative + decimals], true};
     }
   }
   return parse_short_in_full(first, last);
