@@ -6,11 +6,15 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "binning/bin_counter.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
+#include "input/field_scan.h"
 #include "input/gathering.h"
+#include "input/parse_value.h"
 #include "input/table_scanner.h"
 
 namespace {
@@ -31,7 +35,12 @@ std::string table_text(long rows) {
   return text;
 }
 
+// The second argument picks the way white space is found (see ScanPath).
 void BM_ReadTable(benchmark::State& state) {
+  if (!force_scan_path(static_cast<ScanPath>(state.range(1)))) {
+    state.SkipWithError("this machine lacks the scan path");
+    return;
+  }
   const std::string text = table_text(state.range(0));
   RowArena arena(static_cast<std::uint64_t>(state.range(0) + RowArena::kChunkRows) * sizeof(Row));
   for (auto _ : state) {
@@ -45,7 +54,35 @@ void BM_ReadTable(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_ReadTable)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadTable)->ArgsProduct({{100000, 1000000}, {0, 1, 2}})->Unit(benchmark::kMillisecond);
+
+// Fields alone, as the scanner meets them: the short form inline, and with an exponent or more
+// than eight characters (the arguments: 0 short, 1 exponent, 2 long).
+void BM_ParseFields(benchmark::State& state) {
+  std::mt19937_64 rng(3);
+  std::normal_distribution<double> normal(0.0, 1.0);
+  std::string text;
+  std::vector<std::pair<std::size_t, std::size_t>> fields;
+  char field[48];
+  for (int i = 0; i < 100000; ++i) {
+    const double v = 100 * normal(rng);
+    const int n = state.range(0) == 0   ? std::snprintf(field, sizeof field, "%.4f", v)
+                  : state.range(0) == 1 ? std::snprintf(field, sizeof field, "%.3e", v)
+                                        : std::snprintf(field, sizeof field, "%.12f", v);
+    fields.emplace_back(text.size(), text.size() + static_cast<std::size_t>(n));
+    text.append(field, static_cast<std::size_t>(n)) += ' ';
+  }
+  text.append(kReadAhead, ' ');
+  for (auto _ : state) {
+    double sum = 0;
+    for (const auto& [first, last] : fields) {
+      sum += parse_short(text.data() + first, text.data() + last).value;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<long>(fields.size()));
+}
+BENCHMARK(BM_ParseFields)->Arg(0)->Arg(1)->Arg(2);
 
 void BM_CountBins(benchmark::State& state) {
   std::mt19937_64 rng(2);
