@@ -4,11 +4,10 @@
 #include <cstring>
 
 RowArena::RowArena(std::uint64_t bytes) {
-  constexpr std::uint64_t kChunkBytes = kChunkRows * sizeof(Row);
   // Beyond 2^40 bytes no table needs more, and the address space of the machine stays free.
   const std::uint64_t chunks = std::min(bytes, std::uint64_t{1} << 40) / kChunkBytes;
   if (chunks == 0) return;
-  memory_ = MappedMemory(static_cast<std::size_t>(chunks * kChunkBytes));
+  memory_ = MappedMemory(static_cast<std::size_t>(chunks * kChunkBytes), kChunkBytes);
   chunks_ = memory_.size() / kChunkBytes;
 }
 
@@ -25,7 +24,7 @@ Row* RowArena::take() {
     next_ = chunks_;
     return nullptr;
   }
-  return static_cast<Row*>(memory_.data()) + k * kChunkRows;
+  return reinterpret_cast<Row*>(static_cast<char*>(memory_.data()) + k * kChunkBytes);
 }
 
 void RowArena::give_back(Row* chunk) {

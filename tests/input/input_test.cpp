@@ -298,9 +298,9 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
 
 TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   const std::string rows = "x 1.0 1e999 0 0 0 0 -0\ny 1 2 3 4 5 6 7" + std::string(30, ' ') + "\n";
-  const std::string text = example_table(4) + rows;
+  const std::string text = example_table(100) + rows;
   const std::string path = write_file("t.txt", text);
-  // Held in full, held in part (a chunk of 1024 of its 1602 records), held not at all; on one
+  // Held in full, held in part (a chunk of 37449 of its 40002 records), held not at all; on one
   // thread and in pieces on three; and compressed, read again by decompressing again.
   struct Run {
     std::size_t memory;
@@ -308,12 +308,12 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
     std::vector<std::uint64_t> starts;
     bool gzip = false;
   };
-  constexpr std::size_t kPart = kRunOverhead + 100000;
+  constexpr std::size_t kPart = kRunOverhead + (std::size_t{3} << 20);
   const Run runs[] = {{kRunOverhead + 56000000, 1, {}},
                       {kPart, 1, {}},
                       {kRunOverhead, 1, {}},
-                      {kPart, 3, {20000, 50000}},
-                      {kRunOverhead, 3, {20000, 50000}},
+                      {kPart, 3, {500000, 1200000}},
+                      {kRunOverhead, 3, {500000, 1200000}},
                       {kRunOverhead, 1, {}, true},
                       {kPart, 3, {}, true}};
   auto write_table = [&](const Run& run, const std::string& table) {
@@ -352,7 +352,7 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   }
   // Between the two readings the table gains a row; or, keeping its size and time, a value is
   // no longer finite, or a row becomes two; or, keeping its size, a value changes.
-  const std::string base = example_table(4);
+  const std::string base = example_table(100);
   const struct {
     std::string now;
     bool same_time;
