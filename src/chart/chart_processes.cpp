@@ -42,6 +42,7 @@ class SharedCounters {
 
   bool shared() const { return mapped_ != MAP_FAILED; }
   PassCounters* operator->() const { return counters_; }
+  PassCounters& operator*() const { return *counters_; }
 
  private:
   void* mapped_;
@@ -233,7 +234,7 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
       pid = ::fork();
       if (pid > 0) set_chart_helper(slot, pid);
     }
-    if (pid == 0) run_helper(to.get(), *counters.operator->(), names, work);
+    if (pid == 0) run_helper(to.get(), *counters, names, work);
     if (pid < 0) break;
     helpers.all().push_back({pid, std::move(from), slot});
   }
