@@ -22,7 +22,8 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
     return budget;
   }
   const std::uint64_t rest = memory_limit > kRunOverhead ? memory_limit - kRunOverhead : 0;
-  const std::uint64_t for_threads = rest / 16;
+  // A quarter for threads: two already under a limit of 64 MiB.
+  const std::uint64_t for_threads = rest / 4;
   budget.word_room = static_cast<std::size_t>(rest / 8);
   budget.held = rest - budget.word_room - for_threads;
   // The calling thread is paid for in the overhead.

@@ -308,7 +308,7 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
     std::vector<std::uint64_t> starts;
     bool gzip = false;
   };
-  constexpr std::size_t kPart = kRunOverhead + (std::size_t{3} << 20);
+  constexpr std::size_t kPart = kRunOverhead + (std::size_t{4} << 20);
   const Run runs[] = {{kRunOverhead + 56000000, 1, {}},
                       {kPart, 1, {}},
                       {kRunOverhead, 1, {}},
