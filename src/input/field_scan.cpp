@@ -249,11 +249,14 @@ FieldFinder::Word FieldFinder::word_from_later(std::size_t from) {
     if (next_ < count_) {
       // A word that goes on past the batch: its end is the first listed in a later one.
       const std::size_t start = base_ + events_[next_];
+      // The white space after the view ends every word there at the latest; the bound on the
+      // batches only keeps a mistake from looping.
       do {
         refill(base_ / 64 + kBatch, true);
-      } while (count_ == 0);
+      } while (count_ == 0 && base_ < size);
+      const std::size_t end = count_ > 0 ? std::min(base_ + events_[0], size) : size;
       next_ = 1;
-      if (start >= from) return {start, base_ + events_[0]};
+      if (start >= from) return {start, end};
       continue;
     }
     if (base_ + kWindows >= size) return {size, size};

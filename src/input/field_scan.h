@@ -53,11 +53,13 @@ class FieldFinder {
   }
 
   // The next eight words, as offsets from base(), starts and ends alternately, where all of
-  // them lie in the batch at hand, the first starts at or after `from`, and `room` bytes of the
-  // view follow the start of the last; else null, and nothing is taken.
+  // them lie in the batch at hand, the first starts at or after `from`, `room` bytes of the view
+  // follow the start of the last, and the last ends before the view does (a word that reaches
+  // the end of the view may go on in the next); else null, and nothing is taken.
   const std::uint16_t* eight_words(std::size_t from, std::size_t room) {
     if (next_ + 16 <= count_ && base_ + events_[next_] >= from &&
-        base_ + events_[next_ + 14] + room <= bytes_.size()) [[likely]] {
+        base_ + events_[next_ + 14] + room <= bytes_.size() &&
+        base_ + events_[next_ + 15] < bytes_.size()) [[likely]] {
       next_ += 16;
       return events_ + next_ - 16;
     }
