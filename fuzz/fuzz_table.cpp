@@ -34,6 +34,7 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
   InputFile reader("/proc/self/fd/" + std::to_string(blocks ? pipe_ends[0] : fd));
   ReadOptions options;
   options.cpus = 3;
+  options.memory_limit = std::size_t{96} << 20;  // a pipe's arena mapped for each input: small
   if (blocks) options.block_size = step;
   for (std::uint64_t start = step; !blocks && start < text.size(); start += step)
     options.piece_starts.push_back(start);

@@ -14,7 +14,7 @@
 #include <pthread.h>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr std::size_t kThreadStack = std::size_t{8} << 20;  // the sanitizers' frames
+inline constexpr std::size_t kThreadStack = std::size_t{2} << 20;  // the sanitizers' frames
 #else
 inline constexpr std::size_t kThreadStack = std::size_t{512} << 10;
 #endif

@@ -1,6 +1,7 @@
 #include "input/held_rows.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 RowArena::RowArena(std::uint64_t bytes) {
@@ -15,7 +16,9 @@ Row* RowArena::take() {
   {
     std::lock_guard lock(mutex_);
     if (Row* chunk = returned_) {
-      std::memcpy(&returned_, chunk, sizeof returned_);
+      std::uintptr_t next = 0;
+      std::memcpy(&next, chunk, sizeof next);
+      returned_ = reinterpret_cast<Row*>(next);
       return chunk;
     }
   }
@@ -29,7 +32,8 @@ Row* RowArena::take() {
 
 void RowArena::give_back(Row* chunk) {
   std::lock_guard lock(mutex_);
-  std::memcpy(chunk, &returned_, sizeof returned_);
+  const auto next = reinterpret_cast<std::uintptr_t>(returned_);
+  std::memcpy(chunk, &next, sizeof next);
   returned_ = chunk;
 }
 

@@ -61,7 +61,18 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     const bool regular = ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode);
     if (regular) ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     const ReadingBudget budget = ReadingBudget::plan(options.memory_limit, options.cpus);
-    reading.held.arena = std::make_unique<RowArena>(budget.held);
+    std::string first_bytes = first_bytes_of(file.get(), regular);
+    const Compression format = sniff_compression(first_bytes);
+    // A plain file holds at most a row for every 16 bytes (eight one-byte fields and their
+    // separators), and each holder rounds up to a chunk: no need to map more.
+    std::uint64_t arena = budget.held;
+    if (regular && format == Compression::none) {
+      const auto size = static_cast<std::uint64_t>(info.st_size);
+      arena = std::min(
+          arena, size / 16 * sizeof(Row) +
+                     (static_cast<std::uint64_t>(budget.threads) + 2) * RowArena::kChunkBytes);
+    }
+    reading.held.arena = std::make_unique<RowArena>(arena);
     WordRoom room(budget.word_room);
     Progress progress("reading '" + path + "'", Progress::Unit::bytes,
                       regular ? static_cast<std::uint64_t>(info.st_size) : 0);
@@ -75,8 +86,6 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
                        {},
                        {},
                        {}};
-    std::string first_bytes = first_bytes_of(file.get(), regular);
-    const Compression format = sniff_compression(first_bytes);
     if (regular && format == Compression::none) {
       check_text(first_bytes);
       read_pieces(state, options.piece_starts);

@@ -83,6 +83,7 @@ ReferenceTable read(const std::string& text, int cpus = 1, std::vector<std::uint
   const std::string file = write_file("table.txt", text);
   ReadOptions options;
   options.cpus = cpus;
+  options.memory_limit = kRunOverhead + (std::size_t{64} << 20);
   options.piece_starts = std::move(starts);
   options.block_size = block;
   std::string path = file;
