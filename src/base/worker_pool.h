@@ -116,15 +116,8 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
   }
   run(0);
   for (Thread& helper : helpers) helper.join();
-  // An item left unfinished: its worker deposited it while another was finishing, and that
-  // one had already passed its place. The last to leave finishes them.
-  for (auto& [place, turn] : waiting) {
-    try {
-      finish(turn.item, 0, turn.ok && !(failure && failure->first <= place));
-    } catch (...) {
-      fail(place, Failure::of_current_exception());
-    }
-  }
+  // Every item handed out is finished by now: a worker deposits its item and looks for a
+  // finisher under one lock, so no item waits once the last worker has left.
   if (failure) return std::move(failure->second);
   return std::nullopt;
 }

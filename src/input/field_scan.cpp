@@ -45,16 +45,22 @@ void classify_scalar(const char* bytes, std::size_t blocks, std::uint64_t* blank
   }
 }
 
+// The bits of a 64-byte block where white space turns into a word or back; `carry` tells
+// whether the byte before the block is part of a word, and becomes that of its last byte.
+inline std::uint64_t turns_in(std::uint64_t blank, std::uint64_t& carry) {
+  const std::uint64_t word = ~blank;
+  const std::uint64_t turns = word ^ (word << 1 | carry);
+  carry = word >> 63;
+  return turns;
+}
+
 // Where white space turns into a word or back in `blocks` blank masks, `carry` telling whether
 // the byte before them is part of a word: the offsets from the first, in order.
 std::size_t list_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
                        std::uint16_t* out) {
   std::size_t n = 0;
   for (std::size_t k = 0; k < blocks; ++k) {
-    const std::uint64_t word = ~blank[k];
-    std::uint64_t turns = word ^ (word << 1 | carry);
-    carry = word >> 63;
-    for (; turns != 0; turns &= turns - 1) {
+    for (std::uint64_t turns = turns_in(blank[k], carry); turns != 0; turns &= turns - 1) {
       out[n++] = static_cast<std::uint16_t>(64 * k + std::countr_zero(turns));
     }
   }
@@ -118,9 +124,7 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t list_turns_avx2(const std
                                                                        std::uint16_t* out) {
   std::size_t n = 0;
   for (std::size_t k = 0; k < blocks; ++k) {
-    const std::uint64_t word = ~blank[k];
-    std::uint64_t turns = word ^ (word << 1 | carry);
-    carry = word >> 63;
+    std::uint64_t turns = turns_in(blank[k], carry);
     const int count = std::popcount(turns);
     std::uint16_t* const to = out + n;
     const auto at = static_cast<std::uint16_t>(64 * k);
