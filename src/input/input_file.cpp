@@ -64,13 +64,13 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     std::string first_bytes = first_bytes_of(file.get(), regular);
     const Compression format = sniff_compression(first_bytes);
     // A plain file holds at most a row for every 16 bytes (eight one-byte fields and their
-    // separators), and each holder rounds up to a chunk: no need to map more.
+    // separators), and each piece's holder rounds up to a chunk: no need to map more.
     std::uint64_t arena = budget.held;
     if (regular && format == Compression::none) {
       const auto size = static_cast<std::uint64_t>(info.st_size);
-      arena = std::min(
-          arena, size / 16 * sizeof(Row) +
-                     (static_cast<std::uint64_t>(budget.threads) + 2) * RowArena::kChunkBytes);
+      const std::uint64_t pieces =
+          options.piece_starts.empty() ? budget.threads : options.piece_starts.size() + 1;
+      arena = std::min(arena, size / 16 * sizeof(Row) + (pieces + 2) * RowArena::kChunkBytes);
     }
     reading.held.arena = std::make_unique<RowArena>(arena);
     WordRoom room(budget.word_room);
