@@ -59,8 +59,9 @@ class Bzip2Bytes;
 
 class ByteSource {
  public:
-  // Reads from `fd` (which stays the caller's), after the bytes of `head` already read from it.
-  ByteSource(int fd, Compression format, std::string head);
+  // Reads from `fd` (which stays the caller's), after the bytes of `head` already read from it,
+  // decoding on up to `decoding_threads` threads of the decoder's own where the format allows.
+  ByteSource(int fd, Compression format, std::string head, int decoding_threads = 1);
   ByteSource(ByteSource&&) noexcept;
   ByteSource& operator=(ByteSource&&) noexcept;
   ~ByteSource();

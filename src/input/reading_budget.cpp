@@ -19,6 +19,7 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
     budget.held = kNoMemoryLimit;
     budget.word_room = kNoMemoryLimit / 8;
     budget.threads = cpus;
+    budget.decoding_threads = cpus;
     return budget;
   }
   const std::uint64_t rest = memory_limit > kRunOverhead ? memory_limit - kRunOverhead : 0;

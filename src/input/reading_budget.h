@@ -22,4 +22,7 @@ struct ReadingBudget {
   std::uint64_t held = 0;     // for the records held in memory
   std::size_t word_room = 0;  // for one word longer than a read buffer
   int threads = 1;            // the reading threads the rest affords, the calling one included
+  // A decoder's own threads (and their buffers) are not among the shares: they decode only
+  // where the run has no memory limit.
+  int decoding_threads = 1;
 };

@@ -16,6 +16,7 @@ struct ReadingState {
   bool regular;        // a regular file, which can be read again
   std::uint64_t size;  // of a regular file
   int threads;
+  int decoding_threads;  // for a compressed table's decoder
   RowArena& arena;
   WordRoom& room;
   Progress& progress;

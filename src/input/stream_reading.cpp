@@ -26,8 +26,8 @@ struct BlockRead {
 void read_stream(ReadingState& state, Compression format, std::string first_bytes,
                  std::size_t block_size) {
   const int workers = std::max(state.threads, 1);
-  BlockStream stream(ByteSource(state.fd, format, std::move(first_bytes)), 2 * workers + 2,
-                     block_size);
+  BlockStream stream(ByteSource(state.fd, format, std::move(first_bytes), state.decoding_threads),
+                     2 * workers + 2, block_size);
   // A block is handed over only once it is full, which a slow pipe takes seconds to fill; the
   // stream counts every read.
   const Progress::Following progress(state.progress, stream.file_bytes_counter());
