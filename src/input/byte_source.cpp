@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "input/table_failure.h"
+#include "input/zstd_frames.h"
 
 namespace {
 
@@ -24,14 +25,6 @@ bool starts_with(std::string_view bytes, std::string_view magic) {
 // formats' own tools warn and go on; a table that is not what it seems is refused here.
 [[noreturn]] void trailing_data(const char* format) {
   cannot_read(std::string("it has data after its ") + format + " stream");
-}
-
-[[noreturn]] void cut_short(const char* format) {
-  cannot_read(std::string("its ") + format + " data ends too early (a cut-short file?)");
-}
-
-[[noreturn]] void damaged(const char* format, std::string_view detail) {
-  cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
 }
 
 // UTF-16 without a byte-order mark, as far as ASCII goes: every other byte is zero, and the
@@ -338,6 +331,8 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, int decodin
       decoder_ = std::make_unique<GzipBytes>();
       break;
     case Compression::zstd:
+      // A regular file of several frames is decoded on several threads, from its start.
+      if (input_.bytes_read() == 0) frames_ = ZstdFrames::open(fd, decoding_threads);
       decoder_ = std::make_unique<ZstdBytes>();
       break;
     case Compression::xz:
@@ -353,6 +348,11 @@ ByteSource::ByteSource(ByteSource&&) noexcept = default;
 ByteSource& ByteSource::operator=(ByteSource&&) noexcept = default;
 ByteSource::~ByteSource() = default;
 
+std::uint64_t ByteSource::file_bytes_read() const {
+  return frames_ ? frames_->file_bytes_read() : input_.bytes_read();
+}
+
 std::size_t ByteSource::read(char* out, std::size_t size) {
+  if (frames_) return frames_->read(out, size);
   return std::visit([&](auto& decoder) { return decoder->read(input_, out, size); }, decoder_);
 }

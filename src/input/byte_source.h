@@ -56,6 +56,7 @@ class GzipBytes;
 class ZstdBytes;
 class XzBytes;
 class Bzip2Bytes;
+class ZstdFrames;
 
 class ByteSource {
  public:
@@ -73,11 +74,12 @@ class ByteSource {
   // Reads give up once `wake` (a Wake's descriptor) is readable.
   void wake_on(int wake) { input_.wake_on(wake); }
   // Bytes taken from the file so far: compressed ones where the table is compressed.
-  std::uint64_t file_bytes_read() const { return input_.bytes_read(); }
+  std::uint64_t file_bytes_read() const;
 
  private:
   RawInput input_;
   std::variant<std::unique_ptr<PlainBytes>, std::unique_ptr<GzipBytes>, std::unique_ptr<ZstdBytes>,
                std::unique_ptr<XzBytes>, std::unique_ptr<Bzip2Bytes>>
       decoder_;
+  std::unique_ptr<ZstdFrames> frames_;  // in place of the decoder, where it is had
 };

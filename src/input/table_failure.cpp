@@ -9,6 +9,14 @@ void cannot_read(std::string reason) {
   throw failure;
 }
 
+void cut_short(const char* format) {
+  cannot_read(std::string("its ") + format + " data ends too early (a cut-short file?)");
+}
+
+void damaged(const char* format, std::string_view detail) {
+  cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
+}
+
 void does_not_fit() { throw Failure::out_of_memory(); }
 
 Failure reading_failure(Failure failure, const std::string& path) {

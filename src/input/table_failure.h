@@ -3,11 +3,17 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "base/failure.h"
 
 // Raises "cannot read input table 'PATH': REASON" (status 2).
 [[noreturn]] void cannot_read(std::string reason);
+
+// Raises that the compressed data of `format` ("gzip", "zstd", ...) ends too early, or is
+// damaged as the decoder's `detail` says.
+[[noreturn]] void cut_short(const char* format);
+[[noreturn]] void damaged(const char* format, std::string_view detail);
 
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();

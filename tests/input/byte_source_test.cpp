@@ -3,7 +3,9 @@
 #include "input/byte_source.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
+#include <zstd.h>
 
 #include <chrono>
 #include <string>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "input/zstd_frames.h"
 
 namespace {
 
@@ -122,6 +125,69 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
     std::string text;
     EXPECT_EQ(read_pipe(c.format, c.pieces, c.slowly, c.rest, text), c.reason) << c.text;
     EXPECT_EQ(text, c.text);
+  }
+}
+
+// A zstd file of frames cut from `text` at `cuts`, each compressed alone with its checksum.
+std::string zstd_frames(const std::string& text, const std::vector<std::size_t>& cuts) {
+  std::string file;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i <= cuts.size(); ++i) {
+    const std::size_t to = i < cuts.size() ? cuts[i] : text.size();
+    std::string frame(ZSTD_compressBound(to - from), '\0');
+    ZSTD_CCtx* context = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
+    frame.resize(
+        ZSTD_compress2(context, frame.data(), frame.size(), text.data() + from, to - from));
+    ZSTD_freeCCtx(context);
+    file += frame;
+    from = to;
+  }
+  return file;
+}
+
+// Frames decoded side by side give what one decoder gives, failures included, at the same place.
+TEST(ByteSource, ZstdFramesOnSeveralThreadsReadAsOneDecoderDoes) {
+  std::string text;
+  for (int i = 0; text.size() < (std::size_t{5} << 20); ++i)
+    text += std::to_string(i * 7919) + " 1.5\n";
+  const std::string frames = zstd_frames(text, {1000, 3000000, 3000001, 4000000});
+  std::string damaged = frames;
+  damaged[damaged.size() - 300] ^= 0x55;  // in the last frame: the others come first
+  const std::string skippable = "\x50\x2a\x4d\x18\x03\0\0\0abc"s;
+  const struct {
+    std::string file;
+    bool side_by_side;
+  } cases[] = {
+      {frames, true},
+      {zstd_frames(text, {}), false},
+      {zstd_frames(text, {text.size() / 2}) + skippable, true},
+      {damaged, true},
+      {frames.substr(0, frames.size() - 5), false},
+      {frames + "x", false},
+  };
+  for (const auto& c : cases) {
+    const int fd = ::memfd_create("table", 0);
+    ASSERT_EQ(::write(fd, c.file.data(), c.file.size()), static_cast<ssize_t>(c.file.size()));
+    EXPECT_EQ(ZstdFrames::open(fd, 3) != nullptr, c.side_by_side);
+    std::string read[2], reason[2];
+    for (int threads : {1, 3}) {
+      ::lseek(fd, 0, SEEK_SET);
+      reason[threads / 3] = refusal([&] {
+        ByteSource source(fd, Compression::zstd, {}, threads);
+        std::vector<char> buffer(100000);
+        for (std::size_t got; (got = source.read(buffer.data(), buffer.size())) > 0;)
+          read[threads / 3].append(buffer.data(), got);
+      });
+    }
+    EXPECT_EQ(reason[1], reason[0]);
+    // Where it fails, what came before the failing frame came first.
+    EXPECT_TRUE(reason[0].empty() ? read[1] == read[0] : read[0].starts_with(read[1]))
+        << read[1].size() << " bytes against " << read[0].size() << ", " << reason[0];
+    if (!reason[0].empty()) {
+      EXPECT_GE(read[1].size(), 4000000u);
+    }
+    ::close(fd);
   }
 }
 
