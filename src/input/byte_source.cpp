@@ -10,6 +10,8 @@
 #include <cstring>
 
 #include "base/files.h"
+#include "input/bzip2_blocks.h"
+#include "input/reading_budget.h"
 #include "input/table_failure.h"
 #include "input/zstd_frames.h"
 
@@ -221,7 +223,9 @@ class XzBytes {
       lzma_mt options{};
       options.flags = LZMA_CONCATENATED;
       options.threads = static_cast<std::uint32_t>(threads);
-      options.memlimit_threading = UINT64_MAX;
+      // Beyond the blocks its threads' buffers may hold, it decodes on fewer threads.
+      options.memlimit_threading =
+          static_cast<std::uint64_t>(threads) * (kDecoderCost - (8u << 20));
       options.memlimit_stop = UINT64_MAX;
       started = lzma_stream_decoder_mt(&stream_, &options);
     } else {
@@ -323,6 +327,8 @@ class Bzip2Bytes {
 
 ByteSource::ByteSource(int fd, Compression format, std::string head, int decoding_threads)
     : input_(fd, std::move(head)) {
+  // A regular file of independent units is decoded on several threads, from its start.
+  const bool regular_from_start = decoding_threads > 1 && input_.bytes_read() == 0;
   switch (format) {
     case Compression::none:
       decoder_ = std::make_unique<PlainBytes>();
@@ -331,14 +337,14 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, int decodin
       decoder_ = std::make_unique<GzipBytes>();
       break;
     case Compression::zstd:
-      // A regular file of several frames is decoded on several threads, from its start.
-      if (input_.bytes_read() == 0) frames_ = ZstdFrames::open(fd, decoding_threads);
+      if (regular_from_start) side_by_side_ = zstd_frames(fd, decoding_threads);
       decoder_ = std::make_unique<ZstdBytes>();
       break;
     case Compression::xz:
       decoder_ = std::make_unique<XzBytes>(decoding_threads);
       break;
     case Compression::bzip2:
+      if (regular_from_start) side_by_side_ = bzip2_blocks(fd, decoding_threads);
       decoder_ = std::make_unique<Bzip2Bytes>();
       break;
   }
@@ -349,10 +355,26 @@ ByteSource& ByteSource::operator=(ByteSource&&) noexcept = default;
 ByteSource::~ByteSource() = default;
 
 std::uint64_t ByteSource::file_bytes_read() const {
-  return frames_ ? frames_->file_bytes_read() : input_.bytes_read();
+  return side_by_side_ ? side_by_side_->file_bytes_read() : input_.bytes_read();
 }
 
 std::size_t ByteSource::read(char* out, std::size_t size) {
-  if (frames_) return frames_->read(out, size);
+  if (side_by_side_) {
+    try {
+      const std::size_t got = side_by_side_->read(out, size);
+      handed_on_ += got;
+      return got;
+    } catch (const Failure&) {
+      // One decoder in order says what is wrong (a unit may also have been told apart
+      // wrongly): it reads the file again from its start, past what was handed on.
+      side_by_side_.reset();
+      for (std::uint64_t skip = handed_on_; skip > 0;) {
+        const std::size_t got =
+            read(out, static_cast<std::size_t>(std::min<std::uint64_t>(size, skip)));
+        if (got == 0) break;
+        skip -= got;
+      }
+    }
+  }
   return std::visit([&](auto& decoder) { return decoder->read(input_, out, size); }, decoder_);
 }

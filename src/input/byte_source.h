@@ -56,7 +56,7 @@ class GzipBytes;
 class ZstdBytes;
 class XzBytes;
 class Bzip2Bytes;
-class ZstdFrames;
+class SideBySide;
 
 class ByteSource {
  public:
@@ -81,5 +81,7 @@ class ByteSource {
   std::variant<std::unique_ptr<PlainBytes>, std::unique_ptr<GzipBytes>, std::unique_ptr<ZstdBytes>,
                std::unique_ptr<XzBytes>, std::unique_ptr<Bzip2Bytes>>
       decoder_;
-  std::unique_ptr<ZstdFrames> frames_;  // in place of the decoder, where it is had
+  // In place of the decoder where the file is decoded side by side, until that fails.
+  std::unique_ptr<SideBySide> side_by_side_;
+  std::uint64_t handed_on_ = 0;
 };

@@ -30,5 +30,10 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
   // The calling thread is paid for in the overhead.
   budget.threads = static_cast<int>(std::clamp<std::uint64_t>(1 + for_threads / kThreadCost, 1,
                                                               static_cast<std::uint64_t>(cpus)));
+  const std::uint64_t left =
+      for_threads - static_cast<std::uint64_t>(budget.threads - 1) * kThreadCost;
+  const auto decoders =
+      std::min<std::uint64_t>(left / kDecoderCost, static_cast<std::uint64_t>(cpus));
+  budget.decoding_threads = decoders >= 2 ? static_cast<int>(decoders) : 1;
   return budget;
 }

@@ -14,6 +14,10 @@
 #include "base/run_limits.h"
 
 inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
+// A decoding thread: its stack (liblzma's take the system's 8 MiB) and its buffers: a zstd
+// window of up to 8 MiB (frames that need more go to the one decoder), or an xz block in and
+// out and its dictionary, and the chunks it decodes ahead.
+inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
 struct ReadingBudget {
   // REQUIRES: cpus >= 1.
@@ -22,7 +26,7 @@ struct ReadingBudget {
   std::uint64_t held = 0;     // for the records held in memory
   std::size_t word_room = 0;  // for one word longer than a read buffer
   int threads = 1;            // the reading threads the rest affords, the calling one included
-  // A decoder's own threads (and their buffers) are not among the shares: they decode only
-  // where the run has no memory limit.
+  // Threads that decode a compressed table's independent parts side by side, paid for from
+  // what the reading threads leave of their share; 1: one decoder, in order.
   int decoding_threads = 1;
 };

@@ -1,0 +1,169 @@
+#include "input/bzip2_blocks.h"
+
+#include <bzlib.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "input/table_failure.h"
+
+namespace {
+
+constexpr std::uint64_t kBlockMagic = 0x314159265359, kEndMagic = 0x177245385090;
+
+// The file's bits, first bit the highest of the first byte, as bzip2 writes them.
+class Bits {
+ public:
+  explicit Bits(std::string_view bytes) : bytes_(bytes) {}
+  std::uint64_t size() const { return std::uint64_t{bytes_.size()} * 8; }
+  // The `count` (at most 57) bits from bit `at`; zeros past the end.
+  std::uint64_t get(std::uint64_t at, int count) const {
+    std::uint64_t word = 0;
+    const std::size_t first = at / 8;
+    for (std::size_t i = 0; i < 8; ++i) {
+      const std::size_t k = first + i;
+      word = word << 8 | (k < bytes_.size() ? static_cast<unsigned char>(bytes_[k]) : 0u);
+    }
+    return (word << (at % 8)) >> (64 - count);
+  }
+
+ private:
+  std::string_view bytes_;
+};
+
+struct Block {
+  std::uint64_t begin, end;  // in bits: from its magic to the next magic
+  char level;                // its stream's block size, '1' to '9'
+};
+
+// Every bit where a block's or a stream end's magic starts, in order. The byte after a magic's
+// first (partial or whole) byte tells which shifts can start there, so most bytes take one
+// table lookup.
+std::vector<std::uint64_t> magic_bits(std::string_view bytes) {
+  const Bits bits(bytes);
+  std::array<std::uint8_t, 256> shifts{};
+  for (int s = 0; s < 8; ++s) {
+    for (std::uint64_t magic : {kBlockMagic, kEndMagic}) {
+      // A magic starting at bit s of byte b fills byte b + 1 with its bits 8 - s to 15 - s.
+      shifts[(magic >> (32 + s)) & 0xff] |= static_cast<std::uint8_t>(1u << s);
+    }
+  }
+  std::vector<std::uint64_t> found;
+  for (std::size_t b = 0; b + 1 < bytes.size(); ++b) {
+    const unsigned can = shifts[static_cast<unsigned char>(bytes[b + 1])];
+    if (can == 0) [[likely]] {
+      continue;
+    }
+    for (int s = 0; s < 8; ++s) {
+      const std::uint64_t at = std::uint64_t{b} * 8 + static_cast<unsigned>(s);
+      if (!(can >> s & 1) || at + 48 > bits.size()) continue;
+      const std::uint64_t word = bits.get(at, 48);
+      if (word == kBlockMagic || word == kEndMagic) found.push_back(at);
+    }
+  }
+  return found;
+}
+
+// The blocks of the streams that make up `bytes`, each stream's checksum checked against its
+// blocks'; empty where they do not make up the file exactly.
+std::vector<Block> find_blocks(std::string_view bytes) {
+  const Bits bits(bytes);
+  const std::vector<std::uint64_t> magics = magic_bits(bytes);
+  std::vector<Block> blocks;
+  std::size_t next = 0;  // the first magic not yet passed
+  for (std::uint64_t stream = 0; stream < bytes.size();) {
+    if (bytes.size() - stream < 4 || bytes.substr(stream, 3) != "BZh" || bytes[stream + 3] < '1' ||
+        bytes[stream + 3] > '9') {
+      return {};
+    }
+    const char level = bytes[stream + 3];
+    std::uint64_t at = stream * 8 + 32;
+    std::uint32_t combined = 0;
+    while (next < magics.size() && magics[next] < at) ++next;
+    for (;;) {
+      if (next == magics.size() || magics[next] != at) return {};
+      if (bits.get(at, 48) == kEndMagic) break;
+      // The next magic past this one's checksum ends the block.
+      std::size_t end = next + 1;
+      while (end < magics.size() && magics[end] < at + 80) ++end;
+      if (end == magics.size()) return {};
+      const auto crc = static_cast<std::uint32_t>(bits.get(at + 48, 32));
+      combined = (combined << 1 | combined >> 31) ^ crc;
+      blocks.push_back({at, magics[end], level});
+      at = magics[end];
+      next = end;
+    }
+    if (at + 80 > bits.size() || bits.get(at + 48, 32) != combined) return {};
+    stream = (at + 80 + 7) / 8;
+  }
+  return blocks;
+}
+
+// A stream of the one block: the header, the block's bits moved to the byte boundary after
+// it, the end's magic and the block's checksum as the stream's, and zero bits to a byte.
+std::string block_stream(std::string_view bytes, const Block& block) {
+  std::string stream = "BZh";
+  stream += block.level;
+  stream.reserve(4 + (block.end - block.begin) / 8 + 16);
+  const auto byte = [&](std::uint64_t k) {
+    return k < bytes.size() ? static_cast<unsigned>(static_cast<unsigned char>(bytes[k])) : 0u;
+  };
+  const unsigned shift = block.begin % 8;
+  std::uint64_t at = block.begin;
+  for (std::uint64_t k = at / 8; at + 8 <= block.end; at += 8, ++k) {
+    stream += static_cast<char>((byte(k) << shift | byte(k + 1) >> (8 - shift)) & 0xff);
+  }
+  // The block's last bits, then the end: kept in a word, written out a byte at a time.
+  const Bits bits(bytes);
+  int held = static_cast<int>(block.end - at);
+  std::uint64_t word = held > 0 ? bits.get(at, held) : 0;
+  auto put = [&](std::uint64_t value, int count) {
+    word = word << count | value;
+    held += count;
+    while (held >= 8) {
+      held -= 8;
+      stream += static_cast<char>(word >> held & 0xff);
+    }
+  };
+  put(kEndMagic, 48);
+  put(bits.get(block.begin + 48, 32), 32);
+  if (held > 0) put(0, 8 - held);
+  return stream;
+}
+
+}  // namespace
+
+std::unique_ptr<SideBySide> bzip2_blocks(int fd, int threads) {
+  std::unique_ptr<MappedFile> file = MappedFile::of(fd);
+  if (!file) return nullptr;
+  const std::string_view bytes = file->bytes();
+  std::vector<Block> blocks = find_blocks(bytes);
+  if (blocks.size() < 2) return nullptr;
+  auto decode = [blocks, bytes](std::size_t unit, UnitSink& sink) {
+    std::string stream = block_stream(bytes, blocks[unit]);
+    bz_stream state{};
+    if (BZ2_bzDecompressInit(&state, 0, 0) != BZ_OK) does_not_fit();
+    std::unique_ptr<bz_stream, int (*)(bz_stream*)> ending(&state, BZ2_bzDecompressEnd);
+    state.next_in = stream.data();
+    state.avail_in = static_cast<unsigned>(stream.size());
+    for (int result = BZ_OK; result != BZ_STREAM_END;) {
+      const std::span<char> room = sink.room();
+      if (room.empty()) return;
+      state.next_out = room.data();
+      state.avail_out = static_cast<unsigned>(room.size());
+      while (state.avail_out > 0 && result != BZ_STREAM_END) {
+        const unsigned before = state.avail_in + state.avail_out;
+        result = BZ2_bzDecompress(&state);
+        if (result == BZ_MEM_ERROR) does_not_fit();
+        if (result != BZ_OK && result != BZ_STREAM_END) damaged("bzip2", "data integrity error");
+        if (result == BZ_OK && state.avail_in + state.avail_out == before) cut_short("bzip2");
+      }
+      sink.hand_on(room.size() - state.avail_out, blocks[unit].end / 8);
+    }
+  };
+  return SideBySide::start(std::move(file), blocks.size(), threads, decode);
+}
