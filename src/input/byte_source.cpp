@@ -127,12 +127,16 @@ class GzipBytes {
  public:
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     for (;;) {
-      std::string_view got = in.fill(in_member_ ? 1 : 2);
+      std::string_view got = in.fill(in_member_ ? 1 : 4);
       if (!in_member_) {
         if (got.empty()) return 0;
         if (!starts_with(got, "\x1f\x8b")) {
           skip_zero_padding(in);
           return 0;
+        }
+        // Reserved flag bits mean a header of a kind gzip does not know either.
+        if (got.size() >= 4 && (static_cast<unsigned char>(got[3]) & 0xe0) != 0) {
+          damaged("gzip", "invalid gzip header");
         }
         isal_inflate_init(&state_);
         state_.crc_flag = ISAL_GZIP;

@@ -120,6 +120,9 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros, kA, ""},
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros + "x", kA, kTrailing},
       {Compression::gzip, kAGz, "\x1f", "", kA, kTrailing},
+      // A reserved flag bit in a member's header, which gzip refuses too.
+      {Compression::gzip, kAGz, "", kBGz.substr(0, 3) + "\x20" + kBGz.substr(4), kA,
+       "its gzip data is damaged (invalid gzip header)"},
       {Compression::bzip2, kABz2, kBBz2.substr(0, 4), kBBz2.substr(4), kA + kB, ""},
       {Compression::bzip2, kABz2, "BZ", "", kA, "it has data after its bzip2 stream"},
   };
