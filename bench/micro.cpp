@@ -2,6 +2,7 @@
 // series into its bins, and one chart drawn into a GD image (no file).
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "binning/bin_counter.h"
+#include "binning/bin_counting.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
 #include "input/field_scan.h"
@@ -102,6 +104,24 @@ BENCHMARK(BM_CountBins)
     ->Args({1000000, 10000})
     ->Args({10000000, 10})
     ->Unit(benchmark::kMillisecond);
+
+// The held rows of a table counted into the bins of all seven series on one worker.
+void BM_CountRows(benchmark::State& state) {
+  std::mt19937_64 rng(3);
+  std::lognormal_distribution<double> lognormal(1.0, 1.0);
+  std::vector<Row> rows(static_cast<std::size_t>(state.range(0)));
+  std::array<ValueRange, kSeriesCount> ranges;
+  for (Row& row : rows) {
+    for (std::size_t i = 0; i < row.size(); ++i) ranges[i].add(row[i] = lognormal(rng));
+  }
+  for (auto _ : state) {
+    BinCounting counting(ranges, static_cast<int>(state.range(1)), 1);
+    counting.count(0, rows);
+    benchmark::DoNotOptimize(counting.bins());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0) * kSeriesCount);
+}
+BENCHMARK(BM_CountRows)->Args({2000000, 10})->Args({2000000, 10000})->Unit(benchmark::kMillisecond);
 
 void BM_DrawChart(benchmark::State& state) {
   TextPen pen(HISTCHART_FONT);

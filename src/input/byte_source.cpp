@@ -11,6 +11,7 @@
 
 #include "base/files.h"
 #include "input/bzip2_blocks.h"
+#include "input/gzip_members.h"
 #include "input/reading_budget.h"
 #include "input/table_failure.h"
 #include "input/zstd_frames.h"
@@ -338,6 +339,7 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, int decodin
       decoder_ = std::make_unique<PlainBytes>();
       break;
     case Compression::gzip:
+      if (regular_from_start) side_by_side_ = gzip_members(fd, decoding_threads);
       decoder_ = std::make_unique<GzipBytes>();
       break;
     case Compression::zstd:

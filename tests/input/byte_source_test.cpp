@@ -4,6 +4,7 @@
 
 #include <bzlib.h>
 #include <gtest/gtest.h>
+#include <isa-l/crc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <zstd.h>
@@ -15,6 +16,7 @@
 
 #include "base/failure.h"
 #include "input/bzip2_blocks.h"
+#include "input/gzip_members.h"
 #include "input/zstd_frames.h"
 
 namespace {
@@ -159,14 +161,35 @@ std::string compressed(Compression format, const std::string& text,
   return file;
 }
 
-// Frames and blocks decoded side by side give what one decoder gives, failures included.
+// `text` as BGZF: gzip members of at most 60000 bytes stored, each with its size in a "BC"
+// extra field, then the empty member that ends such a file.
+std::string bgzf(const std::string& text) {
+  std::string file;
+  auto le = [&](std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i) & 0xff);
+  };
+  for (std::size_t from = 0;; from += 60000) {
+    const std::string part = text.substr(std::min(from, text.size()), 60000);
+    file += "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0"s;
+    le(static_cast<std::uint32_t>(18 + 5 + part.size() + 8 - 1), 2);
+    file += '\x01';  // the last deflate block, stored
+    le(static_cast<std::uint32_t>(part.size()), 2);
+    le(static_cast<std::uint32_t>(~part.size()), 2);
+    file += part;
+    le(crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(part.data()), part.size()), 4);
+    le(static_cast<std::uint32_t>(part.size()), 4);
+    if (part.empty()) return file;
+  }
+}
+
+// Frames, blocks and members decoded side by side give what one decoder gives, failures included.
 TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
   std::string text;
   for (int i = 0; text.size() < (std::size_t{3} << 20); ++i)
     text += std::to_string(i * 7919) + " 1.5\n";
   const std::vector<std::size_t> cuts{1000, 2000000, 2000001, 2500000};
   const std::string zstd = compressed(Compression::zstd, text, cuts),
-                    bzip2 = compressed(Compression::bzip2, text, {});
+                    bzip2 = compressed(Compression::bzip2, text, {}), gzip = bgzf(text);
   auto damage = [](std::string file) {
     file[file.size() - 3000] ^= 0x55;  // in the last frame or block: the others come first
     return file;
@@ -189,12 +212,17 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
       {Compression::bzip2, damage(bzip2), true},
       {Compression::bzip2, bzip2.substr(0, bzip2.size() - 5), false},
       {Compression::bzip2, bzip2 + "x", false},
+      {Compression::gzip, gzip, true},
+      {Compression::gzip, damage(gzip), true},
+      {Compression::gzip, kAGz + kBGz, false},
+      {Compression::gzip, gzip.substr(0, gzip.size() - 5), false},
   };
   for (const auto& c : cases) {
     const int fd = ::memfd_create("table", 0);
     ASSERT_EQ(::write(fd, c.file.data(), c.file.size()), static_cast<ssize_t>(c.file.size()));
-    std::unique_ptr<SideBySide> units =
-        c.format == Compression::zstd ? zstd_frames(fd, 3) : bzip2_blocks(fd, 3);
+    std::unique_ptr<SideBySide> units = c.format == Compression::zstd    ? zstd_frames(fd, 3)
+                                        : c.format == Compression::bzip2 ? bzip2_blocks(fd, 3)
+                                                                         : gzip_members(fd, 3);
     EXPECT_EQ(units != nullptr, c.side_by_side);
     std::string read[2], reason[2];
     for (int threads : {1, 3}) {
