@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(::lseek(fd, 0, SEEK_SET) == 0);
     std::string out;
     try {
-      ByteSource source(fd, format, {}, threads);
+      ByteSource source(fd, format, {}, {threads, kNoMemoryLimit});
       char buffer[1 << 16];
       for (std::size_t got; out.size() < kMost && (got = source.read(buffer, sizeof buffer)) > 0;) {
         out.append(buffer, got);

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "base/files.h"
 #include "input/bzip2_blocks.h"
 #include "input/gzip_members.h"
@@ -330,27 +332,32 @@ class Bzip2Bytes {
   bool in_stream_ = false;
 };
 
-ByteSource::ByteSource(int fd, Compression format, std::string head, int decoding_threads)
+ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding)
     : input_(fd, std::move(head)) {
-  // A regular file of independent units is decoded on several threads, from its start.
-  const bool regular_from_start = decoding_threads > 1 && input_.bytes_read() == 0;
+  // A regular file of independent units is decoded on several threads, from its start, mapped
+  // whole: its size comes out of what the decoding may take.
+  struct stat info {};
+  const bool regular_from_start =
+      input_.bytes_read() == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  const int side_by_side =
+      regular_from_start ? decoding.beside(static_cast<std::uint64_t>(info.st_size)) : 1;
   switch (format) {
     case Compression::none:
       decoder_ = std::make_unique<PlainBytes>();
       break;
     case Compression::gzip:
-      if (regular_from_start) side_by_side_ = gzip_members(fd, decoding_threads);
+      if (side_by_side > 1) side_by_side_ = gzip_members(fd, side_by_side);
       decoder_ = std::make_unique<GzipBytes>();
       break;
     case Compression::zstd:
-      if (regular_from_start) side_by_side_ = zstd_frames(fd, decoding_threads);
+      if (side_by_side > 1) side_by_side_ = zstd_frames(fd, side_by_side);
       decoder_ = std::make_unique<ZstdBytes>();
       break;
     case Compression::xz:
-      decoder_ = std::make_unique<XzBytes>(decoding_threads);
+      decoder_ = std::make_unique<XzBytes>(decoding.beside(0));
       break;
     case Compression::bzip2:
-      if (regular_from_start) side_by_side_ = bzip2_blocks(fd, decoding_threads);
+      if (side_by_side > 1) side_by_side_ = bzip2_blocks(fd, side_by_side);
       decoder_ = std::make_unique<Bzip2Bytes>();
       break;
   }

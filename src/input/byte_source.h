@@ -16,6 +16,8 @@
 #include <variant>
 #include <vector>
 
+#include "input/reading_budget.h"
+
 enum class Compression { none, gzip, zstd, xz, bzip2 };
 
 // The format that the leading bytes of a table announce. Needs up to 10 bytes to tell.
@@ -61,8 +63,8 @@ class SideBySide;
 class ByteSource {
  public:
   // Reads from `fd` (which stays the caller's), after the bytes of `head` already read from it,
-  // decoding on up to `decoding_threads` threads of the decoder's own where the format allows.
-  ByteSource(int fd, Compression format, std::string head, int decoding_threads = 1);
+  // decoding on threads of the decoder's own as far as `decoding` affords and the format allows.
+  ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding = {});
   ByteSource(ByteSource&&) noexcept;
   ByteSource& operator=(ByteSource&&) noexcept;
   ~ByteSource();

@@ -80,7 +80,7 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
                        regular,
                        regular ? static_cast<std::uint64_t>(info.st_size) : 0,
                        budget.threads,
-                       budget.decoding_threads,
+                       budget.decoding,
                        *reading.held.arena,
                        room,
                        progress,

@@ -19,7 +19,7 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
     budget.held = kNoMemoryLimit;
     budget.word_room = kNoMemoryLimit / 8;
     budget.threads = cpus;
-    budget.decoding_threads = cpus;
+    budget.decoding = {cpus, kNoMemoryLimit};
     return budget;
   }
   const std::uint64_t rest = memory_limit > kRunOverhead ? memory_limit - kRunOverhead : 0;
@@ -30,10 +30,14 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
   // The calling thread is paid for in the overhead.
   budget.threads = static_cast<int>(std::clamp<std::uint64_t>(1 + for_threads / kThreadCost, 1,
                                                               static_cast<std::uint64_t>(cpus)));
-  const std::uint64_t left =
-      for_threads - static_cast<std::uint64_t>(budget.threads - 1) * kThreadCost;
-  const auto decoders =
-      std::min<std::uint64_t>(left / kDecoderCost, static_cast<std::uint64_t>(cpus));
-  budget.decoding_threads = decoders >= 2 ? static_cast<int>(decoders) : 1;
+  budget.decoding = {cpus,
+                     for_threads - static_cast<std::uint64_t>(budget.threads - 1) * kThreadCost};
   return budget;
+}
+
+int DecodingThreads::beside(std::uint64_t mapped) const {
+  if (mapped >= memory) return 1;
+  const auto threads = std::min<std::uint64_t>((memory - mapped) / kDecoderCost,
+                                               static_cast<std::uint64_t>(std::max(most, 1)));
+  return threads >= 2 ? static_cast<int>(threads) : 1;
 }

@@ -19,6 +19,17 @@ inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 // out and its dictionary, and the chunks it decodes ahead.
 inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
+// What decoding a compressed table on threads of its own may take: at most `most` threads at
+// kDecoderCost each, within `memory`, which also pays for a compressed file mapped whole.
+struct DecodingThreads {
+  // The threads affordable beside a mapping of `mapped` bytes; 1 (one decoder, in order, on
+  // the reading's own thread) where fewer than two are.
+  int beside(std::uint64_t mapped) const;
+
+  int most = 1;
+  std::uint64_t memory = 0;
+};
+
 struct ReadingBudget {
   // REQUIRES: cpus >= 1.
   static ReadingBudget plan(std::size_t memory_limit, int cpus);
@@ -27,6 +38,6 @@ struct ReadingBudget {
   std::size_t word_room = 0;  // for one word longer than a read buffer
   int threads = 1;            // the reading threads the rest affords, the calling one included
   // Threads that decode a compressed table's independent parts side by side, paid for from
-  // what the reading threads leave of their share; 1: one decoder, in order.
-  int decoding_threads = 1;
+  // what the reading threads leave of their share.
+  DecodingThreads decoding;
 };

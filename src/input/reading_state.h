@@ -8,6 +8,7 @@
 #include "base/progress.h"
 #include "input/gathering.h"
 #include "input/held_rows.h"
+#include "input/reading_budget.h"
 #include "input/table_scanner.h"
 #include "input/word_room.h"
 
@@ -16,7 +17,7 @@ struct ReadingState {
   bool regular;        // a regular file, which can be read again
   std::uint64_t size;  // of a regular file
   int threads;
-  int decoding_threads;  // for a compressed table's decoder
+  DecodingThreads decoding;  // for a compressed table's decoder
   RowArena& arena;
   WordRoom& room;
   Progress& progress;

@@ -26,7 +26,7 @@ struct BlockRead {
 void read_stream(ReadingState& state, Compression format, std::string first_bytes,
                  std::size_t block_size) {
   const int workers = std::max(state.threads, 1);
-  BlockStream stream(ByteSource(state.fd, format, std::move(first_bytes), state.decoding_threads),
+  BlockStream stream(ByteSource(state.fd, format, std::move(first_bytes), state.decoding),
                      2 * workers + 2, block_size);
   // A block is handed over only once it is full, which a slow pipe takes seconds to fill; the
   // stream counts every read.

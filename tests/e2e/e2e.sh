@@ -159,19 +159,23 @@ if ! ldd "$bin" | grep -q libasan; then
   kill $! && wait $!
   [ "${read_bytes:-0}" -gt $(($(stat -c %s wide.txt) * 6 / 5)) ] || fail "ulimit -v: read ${read_bytes:-?} bytes of a table of $(stat -c %s wide.txt)"
   # Swept over address-space limits, as a plain file, as gzip and from a pipe, on one CPU and on
-  # all: every run ends within seconds, with the charts of an unlimited run or with status 2, one
+  # all (and as bzip2 in blocks of 100 kB, in wider steps, up to where they are decoded side by
+  # side, the file mapped whole): every run ends within seconds, with the charts of an unlimited run or with status 2, one
   # line that says it ran out of memory, and no chart; once a run succeeds, it succeeds at every
   # higher limit; the core count never changes the outcome; and a file, which can be read twice,
   # succeeds wherever the run itself fits.
   head -n 100003 wide.txt >sweep.txt
   gzip -1 -c sweep.txt >sweep.gz
+  bzip2 -1 -c sweep.txt >sweep.bz2
   check "sweep, unlimited" 0 "(histchart: all [^$nl]*$nl){3}" 7 "$bin" sweep.txt 10 "$font" out/
   mv out sweep
-  for input in sweep.txt sweep.gz pipe; do
+  for input in sweep.txt sweep.gz pipe sweep.bz2; do
+    step=8192
+    [ "$input" = sweep.bz2 ] && step=65536
     for cpus in 0 "0-$(($(nproc) - 1))"; do
       outcomes=""
       for ((k = 1; k <= 10; k++)); do
-        limit=$((mapped + k * 8192))
+        limit=$((mapped + k * step))
         rm -rf out && mkdir out
         if [ "$input" = pipe ]; then
           timeout 20 taskset -c "$cpus" bash -c 'ulimit -v "$1"; exec "$2" <(cat sweep.txt) 10 "$3" out/' - "$limit" "$bin" "$font" 2>stderr

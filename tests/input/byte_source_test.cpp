@@ -228,7 +228,7 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
     for (int threads : {1, 3}) {
       ::lseek(fd, 0, SEEK_SET);
       reason[threads / 3] = refusal([&] {
-        ByteSource source(fd, c.format, {}, threads);
+        ByteSource source(fd, c.format, {}, {threads, kNoMemoryLimit});
         std::vector<char> buffer(100000);
         for (std::size_t got; (got = source.read(buffer.data(), buffer.size())) > 0;)
           read[threads / 3].append(buffer.data(), got);
@@ -246,6 +246,29 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
       EXPECT_TRUE(!units || side_by_side.substr(0, got) == read[0]);
     }
     ::close(fd);
+  }
+}
+
+// Decoders side by side only as far as the memory limit's share for threads pays for them,
+// once the reading threads and the file mapped whole are paid for.
+TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheMappedFileLeave) {
+  constexpr std::uint64_t kMiB = 1 << 20;
+  const struct {
+    std::size_t limit;
+    int cpus;
+    std::uint64_t mapped;
+    int threads;
+  } cases[] = {
+      {kNoMemoryLimit, 4, kMiB << 20, 4},
+      {64 * kMiB, 2, 0, 1},
+      {kRunOverhead + 1024 * kMiB, 1, 0, 1},  // a quarter: 256 MiB
+      {kRunOverhead + 1024 * kMiB, 4, 0, 4},  // three reading threads take 13.5 MiB of it
+      {kRunOverhead + 1024 * kMiB, 4, 170 * kMiB, 2},
+      {kRunOverhead + 1024 * kMiB, 4, 200 * kMiB, 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReadingBudget::plan(c.limit, c.cpus).decoding.beside(c.mapped), c.threads)
+        << c.limit << " " << c.cpus << " " << c.mapped;
   }
 }
 
