@@ -9,25 +9,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 large=${1:-10000000}
-floor_src=${FLOOR_SRC:-$root/../shared/bench/parse_floor.cpp}
 before_rev=${BEFORE:-fd25704}
 sorting_rev=${SORTING:-fe2720f}
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-scripts/install-deps bench
-
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DHISTCHART_TESTS=OFF \
-  -DHISTCHART_BENCHMARKS=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-g++ -O2 -std=c++20 "$floor_src" -o "$work/parse_floor"
-for rev in "$before_rev" "$sorting_rev"; do
-  mkdir "$work/src-$rev"
-  git archive "$rev" | tar -x -C "$work/src-$rev"
-  # Those builds need only what they needed then; install-deps of today covers it.
-  cmake -S "$work/src-$rev" -B "$work/build-$rev" -DHISTCHART_TESTS=OFF >/dev/null
-  cmake --build "$work/build-$rev" -j"$(nproc)" >/dev/null
-done
+. bench/setup.sh
+build_rev "$before_rev"
+build_rev "$sorting_rev"
 bin=$root/build-bench/histchart
 before=$work/build-$before_rev/histchart
 sorting=$work/build-$sorting_rev/histchart

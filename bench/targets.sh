@@ -8,21 +8,10 @@ cd "$(dirname "$0")/.."
 root=$PWD
 rounds=${1:-5}
 before_rev=${BEFORE:-3eceecd}
-floor_src=${FLOOR_SRC:-$root/../shared/bench/parse_floor.cpp}
 font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-scripts/install-deps bench
-cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DHISTCHART_TESTS=OFF \
-  -DHISTCHART_BENCHMARKS=ON >/dev/null
-cmake --build build-bench -j"$(nproc)" >/dev/null
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-g++ -O2 -std=c++20 "$floor_src" -o "$work/floor"
-mkdir "$work/src-before"
-git archive "$before_rev" | tar -x -C "$work/src-before"
-cmake -S "$work/src-before" -B "$work/build-before" -DCMAKE_BUILD_TYPE=Release \
-  -DHISTCHART_TESTS=OFF >/dev/null
-cmake --build "$work/build-before" -j"$(nproc)" >/dev/null
-now=$root/build-bench/histchart before=$work/build-before/histchart
+. bench/setup.sh
+build_rev "$before_rev"
+now=$root/build-bench/histchart before=$work/build-$before_rev/histchart
 cd "$work"
 mkdir out
 "$root/build-bench/bench/make_table" 1000000 1 >t1m.txt
@@ -48,10 +37,10 @@ cell = lambda r: "%.2f x (%.2f x)" % (r["mean"] / base["mean"], r["min"] / base[
 print("| %s | %s | %.3f s | %s | %s | %s |" % (sys.argv[1], sys.argv[2], base["mean"], cell(before), cell(now), sys.argv[3]))
 PY
 }
-floor="$work/floor t10m.txt"
+floor="$work/parse_floor t10m.txt"
 row "10,000,000 rows" floor "0.33 x" "$floor" "" t10m.txt
 row "10,000,000 rows, one CPU" floor "0.6 x" "$floor" "taskset -c 0" t10m.txt
-row "1,000,000 rows" floor "0.5 x" "$work/floor t1m.txt" "" t1m.txt
+row "1,000,000 rows" floor "0.5 x" "$work/parse_floor t1m.txt" "" t1m.txt
 row "10,000,000 rows, read twice" floor "0.6 x" "$floor" "env HISTCHART_MEMORY=64M" t10m.txt
 row "10,000,000 rows as .gz" floor "0.85 x" "$floor" "" t10m.gz
 row "10,000,000 rows as .zst" floor "0.95 x" "$floor" "" t10m.zst
