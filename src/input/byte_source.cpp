@@ -334,30 +334,39 @@ class Bzip2Bytes {
 
 ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding)
     : input_(fd, std::move(head)) {
-  // A regular file of independent units is decoded on several threads, from its start, mapped
-  // whole: its size comes out of what the decoding may take.
+  // A regular file of independent parts is decoded on several threads, from its start; the list
+  // of its parts comes out of what the decoding may take. Where that list cannot be made (not
+  // even its memory had), one decoder reads it.
   struct stat info {};
   const bool regular_from_start =
       input_.bytes_read() == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-  const int side_by_side =
-      regular_from_start ? decoding.beside(static_cast<std::uint64_t>(info.st_size)) : 1;
+  const int threads = regular_from_start ? decoding.beside(kPartsCost) : 1;
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  auto side_by_side = [&](auto parts) {
+    if (threads < 2) return;
+    try {
+      side_by_side_ = parts(fd, size, threads);
+    } catch (...) {
+      side_by_side_.reset();
+    }
+  };
   switch (format) {
     case Compression::none:
       decoder_ = std::make_unique<PlainBytes>();
       break;
     case Compression::gzip:
-      if (side_by_side > 1) side_by_side_ = gzip_members(fd, side_by_side);
+      side_by_side(gzip_members);
       decoder_ = std::make_unique<GzipBytes>();
       break;
     case Compression::zstd:
-      if (side_by_side > 1) side_by_side_ = zstd_frames(fd, side_by_side);
+      side_by_side(zstd_frames);
       decoder_ = std::make_unique<ZstdBytes>();
       break;
     case Compression::xz:
       decoder_ = std::make_unique<XzBytes>(decoding.beside(0));
       break;
     case Compression::bzip2:
-      if (side_by_side > 1) side_by_side_ = bzip2_blocks(fd, side_by_side);
+      side_by_side(bzip2_blocks);
       decoder_ = std::make_unique<Bzip2Bytes>();
       break;
   }

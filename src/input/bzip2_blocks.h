@@ -7,10 +7,12 @@
 // its decoding or its checksum, and one decoder in order reads the file again.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "input/side_by_side.h"
 
-// nullptr where the file has fewer than two blocks or is not laid out as bzip2 streams (a
-// damaged or cut-short file, or data after a stream, which one decoder in order reports).
-std::unique_ptr<SideBySide> bzip2_blocks(int fd, int threads);
+// The blocks of the regular file `fd` of `size` bytes; nullptr where it has fewer than two or
+// more than kMostParts, or is not laid out as bzip2 streams (a damaged or cut-short file, or
+// data after a stream, which one decoder in order reports).
+std::unique_ptr<SideBySide> bzip2_blocks(int fd, std::uint64_t size, int threads);

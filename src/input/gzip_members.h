@@ -3,10 +3,12 @@
 // give no member's end before it is decoded, and keep one decoder.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "input/side_by_side.h"
 
-// nullptr where the file is not made of two or more members that each give their size (a
-// damaged or cut-short file, or data after the last member, which one decoder then reports).
-std::unique_ptr<SideBySide> gzip_members(int fd, int threads);
+// The members of the regular file `fd` of `size` bytes; nullptr where it is not made of two
+// to kMostParts members that each give their size (a damaged or cut-short file, or data after
+// the last member, which one decoder then reports).
+std::unique_ptr<SideBySide> gzip_members(int fd, std::uint64_t size, int threads);

@@ -35,9 +35,9 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus) {
   return budget;
 }
 
-int DecodingThreads::beside(std::uint64_t mapped) const {
-  if (mapped >= memory) return 1;
-  const auto threads = std::min<std::uint64_t>((memory - mapped) / kDecoderCost,
+int DecodingThreads::beside(std::uint64_t other) const {
+  if (other >= memory) return 1;
+  const auto threads = std::min<std::uint64_t>((memory - other) / kDecoderCost,
                                                static_cast<std::uint64_t>(std::max(most, 1)));
   return threads >= 2 ? static_cast<int>(threads) : 1;
 }

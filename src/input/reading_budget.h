@@ -19,12 +19,15 @@ inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 // out and its dictionary, and the chunks it decodes ahead.
 inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
+// The list of a compressed file's independent parts (kMostParts of about 64 bytes at most).
+inline constexpr std::uint64_t kPartsCost = std::uint64_t{64} << 20;
+
 // What decoding a compressed table on threads of its own may take: at most `most` threads at
-// kDecoderCost each, within `memory`, which also pays for a compressed file mapped whole.
+// kDecoderCost each, within `memory`, which may also have to pay for the list of its parts.
 struct DecodingThreads {
-  // The threads affordable beside a mapping of `mapped` bytes; 1 (one decoder, in order, on
-  // the reading's own thread) where fewer than two are.
-  int beside(std::uint64_t mapped) const;
+  // The threads affordable beside `other` bytes; 1 (one decoder, in order, on the reading's
+  // own thread) where fewer than two are.
+  int beside(std::uint64_t other) const;
 
   int most = 1;
   std::uint64_t memory = 0;

@@ -3,31 +3,28 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sys/mman.h>
-#include <sys/stat.h>
+#include "base/files.h"
+#include "input/table_failure.h"
 
 namespace {
 
 constexpr std::size_t kChunk = std::size_t{1} << 20;
-constexpr std::size_t kChunksAhead = 4;  // a unit's decoded chunks not yet read, at most
+constexpr std::size_t kChunksAhead = 4;  // a part's decoded chunks not yet read, at most
 
 }  // namespace
 
-std::unique_ptr<MappedFile> MappedFile::of(int fd) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= 0) return nullptr;
-  const auto size = static_cast<std::size_t>(info.st_size);
-  void* map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-  if (map == MAP_FAILED) return nullptr;
-  return std::unique_ptr<MappedFile>(new MappedFile(static_cast<const char*>(map), size));
+std::string read_part(int fd, std::uint64_t offset, std::size_t size, const char* format) {
+  std::string bytes(size, '\0');
+  const IoResult got = read_up_to(fd, bytes.data(), size, offset);
+  if (got.error != 0) cannot_read(std::strerror(got.error));
+  if (got.bytes < size) cut_short(format);
+  return bytes;
 }
-
-MappedFile::~MappedFile() { ::munmap(const_cast<char*>(data_), size_); }
 
 std::span<char> UnitSink::room() {
   std::unique_lock lock(decoding_.mutex_);
   decoding_.changed_.wait(lock, [&] {
-    return decoding_.stopping_ || decoding_.outputs_[unit_].chunks.size() < kChunksAhead;
+    return decoding_.stopping_ || decoding_.output(unit_).chunks.size() < kChunksAhead;
   });
   if (decoding_.stopping_) return {};
   if (chunk_.empty() && !decoding_.spare_.empty()) {
@@ -42,16 +39,17 @@ std::span<char> UnitSink::room() {
 void UnitSink::hand_on(std::size_t bytes, std::uint64_t file_offset) {
   {
     std::lock_guard lock(decoding_.mutex_);
-    decoding_.outputs_[unit_].chunks.push_back({std::move(chunk_), bytes, file_offset});
+    decoding_.output(unit_).chunks.push_back({std::move(chunk_), bytes, file_offset});
   }
   chunk_ = {};
   decoding_.changed_.notify_all();
 }
 
-std::unique_ptr<SideBySide> SideBySide::start(std::unique_ptr<MappedFile> file, std::size_t units,
-                                              int threads, Decode decode) {
-  std::unique_ptr<SideBySide> decoding(new SideBySide(std::move(file), units, std::move(decode)));
-  decoding->threads_.reserve(static_cast<std::size_t>(std::max(threads, 0)));
+std::unique_ptr<SideBySide> SideBySide::start(std::size_t units, int threads, Decode decode) {
+  if (threads < 2) return nullptr;
+  std::unique_ptr<SideBySide> decoding(
+      new SideBySide(units, static_cast<std::size_t>(threads), std::move(decode)));
+  decoding->threads_.reserve(static_cast<std::size_t>(threads));
   for (int t = 0; t < threads; ++t) {
     Thread thread;
     if (!thread.start([d = decoding.get()] { d->decode_units(); })) break;
@@ -61,8 +59,8 @@ std::unique_ptr<SideBySide> SideBySide::start(std::unique_ptr<MappedFile> file, 
   return decoding;
 }
 
-SideBySide::SideBySide(std::unique_ptr<MappedFile> file, std::size_t units, Decode decode)
-    : file_(std::move(file)), decode_(std::move(decode)), outputs_(units) {}
+SideBySide::SideBySide(std::size_t units, std::size_t window, Decode decode)
+    : units_(units), decode_(std::move(decode)), outputs_(window) {}
 
 SideBySide::~SideBySide() {
   {
@@ -77,23 +75,34 @@ void SideBySide::decode_units() {
   for (;;) {
     std::size_t unit = 0;
     {
-      std::lock_guard lock(mutex_);
-      if (stopping_ || next_unit_ == outputs_.size()) return;
+      // A part is taken once the one that had its output's turn has been read.
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] {
+        return stopping_ || next_unit_ == units_ || next_unit_ < reading_ + outputs_.size();
+      });
+      if (stopping_ || next_unit_ == units_) return;
       unit = next_unit_++;
     }
     MaybeFailure failure;
+    bool out_of_memory = false;
     try {
       UnitSink sink(*this, unit);
       decode_(unit, sink);
     } catch (...) {
-      failure = Failure::of_current_exception();
+      try {
+        failure = Failure::of_current_exception();
+      } catch (...) {
+        out_of_memory = true;
+      }
     }
     {
       std::lock_guard lock(mutex_);
-      outputs_[unit].done = true;
-      outputs_[unit].failure = std::move(failure);
-      // The units after one that failed are never read.
-      if (outputs_[unit].failure) next_unit_ = outputs_.size();
+      Output& out = output(unit);
+      out.done = true;
+      out.out_of_memory = out_of_memory;
+      out.failure = std::move(failure);
+      // The parts after one that failed are never read.
+      if (out.failure || out.out_of_memory) next_unit_ = units_;
     }
     changed_.notify_all();
   }
@@ -106,20 +115,22 @@ std::size_t SideBySide::read(char* out, std::size_t size) {
       spare_.push_back(std::move(current_->bytes));
       current_.reset();
     }
-    if (reading_ == outputs_.size()) return 0;
-    Output& output = outputs_[reading_];
-    changed_.wait(lock, [&] { return !output.chunks.empty() || output.done; });
-    if (!output.chunks.empty()) {
-      current_ = std::move(output.chunks.front());
-      output.chunks.pop_front();
+    if (reading_ == units_) return 0;
+    Output& part = output(reading_);
+    changed_.wait(lock, [&] { return !part.chunks.empty() || part.done; });
+    if (!part.chunks.empty()) {
+      current_ = std::move(part.chunks.front());
+      part.chunks.pop_front();
       current_at_ = 0;
       file_bytes_read_ = std::max(file_bytes_read_, current_->file_offset);
-      lock.unlock();
-      changed_.notify_all();
     } else {
-      if (output.failure) throw *output.failure;
+      if (part.out_of_memory) throw Failure::out_of_memory();
+      if (part.failure) throw *part.failure;
+      part = Output();  // its turn passes to the part `window` on
       ++reading_;
     }
+    lock.unlock();
+    changed_.notify_all();
   }
   const std::size_t n = std::min(size, current_->size - current_at_);
   std::memcpy(out, current_->bytes.data() + current_at_, n);

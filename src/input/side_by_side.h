@@ -1,9 +1,11 @@
-// A compressed file made of independent units (zstd frames, bzip2 blocks), decoded on several
-// threads at once and handed on in order.
+// A compressed file made of independent parts (zstd frames, bzip2 blocks, BGZF members),
+// decoded on several threads at once and handed on in order.
 //
-// The file is mapped whole; each decoding thread takes the next unit not yet taken, and runs
-// at most a few chunks ahead of the reader, so the memory stays bounded. A unit that fails is
-// raised where its bytes would come, after all units before it.
+// Each decoding thread takes the next part not yet taken, reading it from the file itself
+// (never through a mapping: a file cut short while it is read then fails like any other
+// damage, rather than killing the run), at most one part a thread beyond the one being read,
+// and at most a few chunks ahead of the reader within a part: the memory stays bounded. A
+// part that fails is raised where its bytes would come, after all parts before it.
 #pragma once
 
 #include <condition_variable>
@@ -15,31 +17,22 @@
 #include <mutex>
 #include <optional>
 #include <span>
-#include <string_view>
+#include <string>
 #include <vector>
 
 #include "base/failure.h"
 #include "base/thread.h"
 
-// A regular file mapped for reading, whole.
-class MappedFile {
- public:
-  // nullptr where `fd` is no regular file or cannot be mapped.
-  static std::unique_ptr<MappedFile> of(int fd);
-  ~MappedFile();
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  std::string_view bytes() const { return {data_, size_}; }
+// At most this many parts are listed (about 64 bytes each); a file of more keeps one decoder.
+inline constexpr std::size_t kMostParts = std::size_t{1} << 20;
 
- private:
-  MappedFile(const char* data, std::size_t size) : data_(data), size_(size) {}
-  const char* data_;
-  std::size_t size_;
-};
+// The `size` bytes of `fd` at `offset`; raises cut_short(format) where the file holds fewer
+// (it shrank since it was measured).
+std::string read_part(int fd, std::uint64_t offset, std::size_t size, const char* format);
 
 class SideBySide;
 
-// Where one unit's decoder puts what it decodes.
+// Where one part's decoder puts what it decodes.
 class UnitSink {
  public:
   // Room for the next decoded bytes; waits while the reader is far behind. Empty once the
@@ -58,19 +51,18 @@ class UnitSink {
 
 class SideBySide {
  public:
-  // Decodes one unit into its sink; raises what stops it.
+  // Decodes one part into its sink; raises what stops it.
   using Decode = std::function<void(std::size_t unit, UnitSink& sink)>;
 
-  // Decodes `units` units of `file` with `decode`, on up to `threads` threads; nullptr where
-  // fewer than two start.
-  static std::unique_ptr<SideBySide> start(std::unique_ptr<MappedFile> file, std::size_t units,
-                                           int threads, Decode decode);
+  // Decodes `units` parts with `decode`, on up to `threads` threads; nullptr where fewer than
+  // two start.
+  static std::unique_ptr<SideBySide> start(std::size_t units, int threads, Decode decode);
   ~SideBySide();
   SideBySide(const SideBySide&) = delete;
   SideBySide& operator=(const SideBySide&) = delete;
 
-  // Fills `out` with up to `size` next bytes, in unit order; 0 at the end. Raises what stopped
-  // the decoding of the unit they come from.
+  // Fills `out` with up to `size` next bytes, in part order; 0 at the end. Raises what stopped
+  // the decoding of the part they come from.
   std::size_t read(char* out, std::size_t size);
   // Bytes of the file decoded into what was handed on so far.
   std::uint64_t file_bytes_read() const { return file_bytes_read_; }
@@ -82,29 +74,32 @@ class SideBySide {
     std::size_t size = 0;
     std::uint64_t file_offset = 0;
   };
-  // What has been decoded of one unit and not yet read.
+  // What has been decoded of one part being decoded and not yet read; parts in flight take
+  // turns at as many outputs as there may be threads.
   struct Output {
     std::deque<Chunk> chunks;
     bool done = false;
+    bool out_of_memory = false;  // where even the failure could not be made
     MaybeFailure failure;
   };
 
-  SideBySide(std::unique_ptr<MappedFile> file, std::size_t units, Decode decode);
+  SideBySide(std::size_t units, std::size_t window, Decode decode);
   void decode_units();
+  Output& output(std::size_t unit) { return outputs_[unit % outputs_.size()]; }
 
-  std::unique_ptr<MappedFile> file_;
+  std::size_t units_;
   Decode decode_;
   std::vector<Thread> threads_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t next_unit_ = 0;             // to be taken by a thread
-  std::vector<Output> outputs_;           // one a unit
+  std::size_t reading_ = 0;               // the part being read
+  std::vector<Output> outputs_;           // of the parts in flight
   std::vector<std::vector<char>> spare_;  // chunks read, to be used again
   bool stopping_ = false;
 
   // The reader's own.
-  std::size_t reading_ = 0;  // the unit being read
   std::optional<Chunk> current_;
   std::size_t current_at_ = 0;
   std::uint64_t file_bytes_read_ = 0;

@@ -3,44 +3,103 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
-#include <string_view>
+#include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "input/table_failure.h"
 
-std::unique_ptr<SideBySide> zstd_frames(int fd, int threads) {
-  std::unique_ptr<MappedFile> file = MappedFile::of(fd);
-  if (!file) return nullptr;
-  const std::string_view bytes = file->bytes();
-  std::vector<std::string_view> frames;
-  for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t frame = ZSTD_findFrameCompressedSize(bytes.data() + at, bytes.size() - at);
-    if (ZSTD_isError(frame) || frame == bytes.size()) return nullptr;
-    frames.push_back(bytes.substr(at, frame));
-    at += frame;
+namespace {
+
+struct Frame {
+  std::uint64_t offset, size;
+};
+
+std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) {
+    value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
   }
-  const char* start = bytes.data();
-  auto decode = [frames, start](std::size_t unit, UnitSink& sink) {
+  return value;
+}
+
+// The size of the frame at `at`, from its header and its blocks' headers; nothing where they
+// are not those of a frame that ends within the file.
+std::optional<std::uint64_t> frame_size(int fd, std::uint64_t at, std::uint64_t size) {
+  const std::string head =
+      read_part(fd, at, static_cast<std::size_t>(std::min<std::uint64_t>(size - at, 18)), "zstd");
+  if (head.size() < 8) return std::nullopt;
+  if ((little_endian(head, 0, 4) & ZSTD_MAGIC_SKIPPABLE_MASK) == ZSTD_MAGIC_SKIPPABLE_START) {
+    return 8 + std::uint64_t{little_endian(head, 4, 4)};
+  }
+  // The frame header descriptor gives the header's size: the magic, the descriptor, a window
+  // byte unless single-segment, the dictionary id's and the content size's bytes.
+  if (little_endian(head, 0, 4) != ZSTD_MAGICNUMBER) return std::nullopt;
+  const auto descriptor = static_cast<unsigned char>(head[4]);
+  if ((descriptor & 0x08) != 0) return std::nullopt;  // reserved
+  const bool single_segment = (descriptor & 0x20) != 0;
+  constexpr int kDictionaryBytes[] = {0, 1, 2, 4}, kSizeBytes[] = {0, 2, 4, 8};
+  const int size_bytes =
+      (descriptor >> 6) == 0 ? (single_segment ? 1 : 0) : kSizeBytes[descriptor >> 6];
+  const std::uint64_t header_size =
+      5 + (single_segment ? 0 : 1) + kDictionaryBytes[descriptor & 3] + size_bytes;
+  const bool checksum = (descriptor & 0x04) != 0;
+  std::uint64_t end = at + header_size;
+  for (bool last = false; !last;) {
+    if (end + 3 > size) return std::nullopt;
+    const std::uint32_t block = little_endian(read_part(fd, end, 3, "zstd"), 0, 3);
+    last = (block & 1) != 0;
+    const std::uint32_t type = block >> 1 & 3, block_size = block >> 3;
+    if (type == 3) return std::nullopt;
+    end += 3 + (type == 1 ? 1 : block_size);  // a run of one byte, or the bytes as they stand
+  }
+  end += checksum ? 4 : 0;
+  if (end > size) return std::nullopt;
+  return end - at;
+}
+
+}  // namespace
+
+std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads) {
+  std::vector<Frame> frames;
+  for (std::uint64_t at = 0; at < size;) {
+    const std::optional<std::uint64_t> frame = frame_size(fd, at, size);
+    if (!frame || *frame > size - at || frames.size() == kMostParts) return nullptr;
+    frames.push_back({at, *frame});
+    at += *frame;
+  }
+  if (frames.size() < 2) return nullptr;
+  const std::size_t count = frames.size();
+  auto decode = [fd, frames = std::move(frames)](std::size_t unit, UnitSink& sink) {
     std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
     if (!context) does_not_fit();
     // A frame that needs a larger window than a decoder is paid for fails here, and goes to the
     // one decoder in order.
     ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, 23);
-    const std::string_view frame = frames[unit];
-    ZSTD_inBuffer input{frame.data(), frame.size(), 0};
+    const Frame frame = frames[unit];
+    std::string piece;
+    std::uint64_t read = 0;  // of the frame
+    ZSTD_inBuffer input{nullptr, 0, 0};
     for (std::size_t left = 1; left != 0;) {
       const std::span<char> room = sink.room();
       if (room.empty()) return;
       ZSTD_outBuffer output{room.data(), room.size(), 0};
       while (output.pos < output.size && left != 0) {
+        if (input.pos == input.size && read < frame.size) {
+          const auto n =
+              static_cast<std::size_t>(std::min<std::uint64_t>(frame.size - read, 1 << 20));
+          piece = read_part(fd, frame.offset + read, n, "zstd");
+          read += n;
+          input = {piece.data(), piece.size(), 0};
+        }
         const std::size_t before = output.pos + input.pos;
         left = ZSTD_decompressStream(context.get(), &output, &input);
         if (ZSTD_getErrorCode(left) == ZSTD_error_memory_allocation) does_not_fit();
         if (ZSTD_isError(left)) damaged("zstd", ZSTD_getErrorName(left));
-        if (left != 0 && output.pos + input.pos == before) cut_short("zstd");
+        if (left != 0 && output.pos + input.pos == before && read == frame.size) cut_short("zstd");
       }
-      sink.hand_on(output.pos, static_cast<std::uint64_t>(frame.data() - start) + input.pos);
+      sink.hand_on(output.pos, frame.offset + read - (input.size - input.pos));
     }
   };
-  return SideBySide::start(std::move(file), frames.size(), threads, decode);
+  return SideBySide::start(count, threads, decode);
 }

@@ -160,7 +160,7 @@ if ! ldd "$bin" | grep -q libasan; then
   [ "${read_bytes:-0}" -gt $(($(stat -c %s wide.txt) * 6 / 5)) ] || fail "ulimit -v: read ${read_bytes:-?} bytes of a table of $(stat -c %s wide.txt)"
   # Swept over address-space limits, as a plain file, as gzip and from a pipe, on one CPU and on
   # all (and as bzip2 in blocks of 100 kB, in wider steps, up to where they are decoded side by
-  # side, the file mapped whole): every run ends within seconds, with the charts of an unlimited run or with status 2, one
+  # side): every run ends within seconds, with the charts of an unlimited run or with status 2, one
   # line that says it ran out of memory, and no chart; once a run succeeds, it succeeds at every
   # higher limit; the core count never changes the outcome; and a file, which can be read twice,
   # succeeds wherever the run itself fits.

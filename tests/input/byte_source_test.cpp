@@ -9,6 +9,7 @@
 #include <unistd.h>
 #include <zstd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "base/failure.h"
 #include "input/bzip2_blocks.h"
 #include "input/gzip_members.h"
+#include "input/side_by_side.h"
 #include "input/zstd_frames.h"
 
 namespace {
@@ -220,9 +222,10 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
   for (const auto& c : cases) {
     const int fd = ::memfd_create("table", 0);
     ASSERT_EQ(::write(fd, c.file.data(), c.file.size()), static_cast<ssize_t>(c.file.size()));
-    std::unique_ptr<SideBySide> units = c.format == Compression::zstd    ? zstd_frames(fd, 3)
-                                        : c.format == Compression::bzip2 ? bzip2_blocks(fd, 3)
-                                                                         : gzip_members(fd, 3);
+    std::unique_ptr<SideBySide> units =
+        c.format == Compression::zstd    ? zstd_frames(fd, c.file.size(), 3)
+        : c.format == Compression::bzip2 ? bzip2_blocks(fd, c.file.size(), 3)
+                                         : gzip_members(fd, c.file.size(), 3);
     EXPECT_EQ(units != nullptr, c.side_by_side);
     std::string read[2], reason[2];
     for (int threads : {1, 3}) {
@@ -250,8 +253,8 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
 }
 
 // Decoders side by side only as far as the memory limit's share for threads pays for them,
-// once the reading threads and the file mapped whole are paid for.
-TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheMappedFileLeave) {
+// once the reading threads and the list of parts are paid for.
+TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheListOfPartsLeave) {
   constexpr std::uint64_t kMiB = 1 << 20;
   const struct {
     std::size_t limit;
@@ -270,6 +273,30 @@ TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheMappedFileLeave) {
     EXPECT_EQ(ReadingBudget::plan(c.limit, c.cpus).decoding.beside(c.mapped), c.threads)
         << c.limit << " " << c.cpus << " " << c.mapped;
   }
+}
+
+// However small the parts and however slow the reader, the threads take a part only once the
+// part a window of them before it has been read: what waits stays bounded.
+TEST(SideBySide, TakesPartsNoFurtherAheadThanItsThreads) {
+  std::atomic<std::size_t> read_parts{0}, furthest{0};
+  auto decode = [&](std::size_t unit, UnitSink& sink) {
+    const std::size_t ahead = unit - read_parts.load();
+    furthest = std::max(furthest.load(), ahead);
+    const std::span<char> room = sink.room();
+    room[0] = static_cast<char>(unit);
+    sink.hand_on(1, unit);
+  };
+  std::unique_ptr<SideBySide> parts = SideBySide::start(200, 3, decode);
+  ASSERT_TRUE(parts);
+  char byte = 0;
+  for (std::size_t k = 0; k < 200; ++k) {
+    ASSERT_EQ(parts->read(&byte, 1), 1u);
+    EXPECT_EQ(byte, static_cast<char>(k));
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+    read_parts = k;  // every part before k is read whole
+  }
+  EXPECT_EQ(parts->read(&byte, 1), 0u);
+  EXPECT_LE(furthest.load(), 3u + 1);
 }
 
 }  // namespace
