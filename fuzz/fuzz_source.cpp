@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int fd = ::memfd_create("compressed", 0);
   FUZZ_CHECK(::write(fd, in.data(), in.size()) == static_cast<ssize_t>(in.size()));
   // One decoder in order, then the independent parts side by side (zstd frames, bzip2
-  // blocks, xz blocks): the same bytes, or a failure for both.
+  // blocks, BGZF members, xz blocks): the same bytes, or a failure for both.
   auto decode = [&](int threads) -> std::optional<std::string> {
     FUZZ_CHECK(::lseek(fd, 0, SEEK_SET) == 0);
     std::string out;
