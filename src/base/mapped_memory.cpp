@@ -6,7 +6,10 @@
 
 namespace {
 constexpr std::size_t kPage = 4096;
-}
+#ifndef MADV_POPULATE_WRITE
+constexpr int MADV_POPULATE_WRITE = 23;  // Linux 5.14; older headers lack it
+#endif
+}  // namespace
 
 MappedMemory::MappedMemory(std::size_t bytes, std::size_t align) {
   if (align < kPage) align = kPage;
@@ -26,6 +29,16 @@ MappedMemory::MappedMemory(std::size_t bytes, std::size_t align) {
     size_ = bytes;
     return;
   }
+}
+
+void MappedMemory::prefer_huge_pages() {
+  if (data_) ::madvise(data_, size_, MADV_HUGEPAGE);
+}
+
+void MappedMemory::populate(void* at, std::size_t bytes) {
+  // A failure (an old kernel, or no memory to back the pages now) leaves the faults to come
+  // as the pages are written, as without this call.
+  ::madvise(at, bytes, MADV_POPULATE_WRITE);
 }
 
 MappedMemory::~MappedMemory() {

@@ -10,6 +10,7 @@ RowArena::RowArena(std::uint64_t bytes) {
   if (chunks == 0) return;
   memory_ = MappedMemory(static_cast<std::size_t>(chunks * kChunkBytes), kChunkBytes);
   chunks_ = memory_.size() / kChunkBytes;
+  memory_.prefer_huge_pages();
 }
 
 Row* RowArena::take() {
@@ -27,7 +28,10 @@ Row* RowArena::take() {
     next_ = chunks_;
     return nullptr;
   }
-  return reinterpret_cast<Row*>(static_cast<char*>(memory_.data()) + k * kChunkBytes);
+  // Populated by the thread that writes it first, so its pages sit near that thread's core.
+  Row* chunk = reinterpret_cast<Row*>(static_cast<char*>(memory_.data()) + k * kChunkBytes);
+  memory_.populate(chunk, kChunkBytes);
+  return chunk;
 }
 
 void RowArena::give_back(Row* chunk) {
