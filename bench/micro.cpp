@@ -44,7 +44,8 @@ void BM_ReadTable(benchmark::State& state) {
     return;
   }
   const std::string text = table_text(state.range(0));
-  RowArena arena(static_cast<std::uint64_t>(state.range(0) + RowArena::kChunkRows) * sizeof(Row));
+  RowArena arena(static_cast<std::uint64_t>(state.range(0)) * RowArena::kMostRowBytes +
+                 2 * RowArena::kChunkBytes);
   for (auto _ : state) {
     Holder holder(arena);
     Tally tally;

@@ -51,8 +51,8 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
     FUZZ_CHECK(text_only);
     for (int i = 0; i < kSeriesCount; ++i) {
       std::vector<double> got;
-      for (std::span<const Row> part : table.held.parts) {
-        for (const Row& row : part) got.push_back(row[i]);
+      for (const HeldPart& part : table.held.parts) {
+        for (const HeldRow& row : part.rows()) got.push_back(part.value(row, i));
       }
       std::vector<double> want = expected.columns[i];
       auto bits = [](std::vector<double>& v) {

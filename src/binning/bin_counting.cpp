@@ -19,7 +19,7 @@ void BinCounting::count(int worker, std::span<const Row> rows) {
   }
 }
 
-MaybeFailure BinCounting::count_held(const std::vector<std::span<const Row>>& parts) {
+MaybeFailure BinCounting::count_held(const std::vector<HeldPart>& parts) {
   // Tasks of about kSlice rows: few enough that handing them out costs nothing.
   constexpr std::size_t kSlice = std::size_t{1} << 18;
   std::vector<std::size_t> task_starts{0};  // in `parts`
@@ -33,7 +33,14 @@ MaybeFailure BinCounting::count_held(const std::vector<std::span<const Row>>& pa
   }
   task_starts.push_back(parts.size());
   return for_each_task(task_starts.size() - 1, workers_, [&](std::size_t t, int worker) {
-    for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) count(worker, parts[k]);
+    std::vector<BinCounter>& mine = counters_[static_cast<std::size_t>(worker)];
+    for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
+      const HeldPart& part = parts[k];
+      for (const HeldRow& row : part.rows()) {
+        for (int i = 0; i < kSeriesCount; ++i)
+          mine[static_cast<std::size_t>(i)].add(part.value(row, i));
+      }
+    }
   });
 }
 

@@ -20,7 +20,7 @@ class BinCounting {
   // Counts records read by worker `worker` (0 to workers - 1); workers count at the same time.
   void count(int worker, std::span<const Row> rows);
   // Counts held records on the workers.
-  MaybeFailure count_held(const std::vector<std::span<const Row>>& parts);
+  MaybeFailure count_held(const std::vector<HeldPart>& parts);
   // The bins of each series; nothing where the values counted are not all of those the ranges
   // were measured from (a table read twice that changed in between).
   std::optional<std::array<std::vector<Bin>, kSeriesCount>> bins() const;

@@ -65,7 +65,7 @@ class Gatherer {
       ++measured_;
       return true;
     }
-    holder_.push(record.values);
+    holder_.push(record.values, record.codes);
     if (holder_.make_room()) return true;
     holding_ = false;
     return false;

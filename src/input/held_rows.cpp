@@ -13,13 +13,13 @@ RowArena::RowArena(std::uint64_t bytes) {
   memory_.prefer_huge_pages();
 }
 
-Row* RowArena::take() {
+std::byte* RowArena::take() {
   {
     std::lock_guard lock(mutex_);
-    if (Row* chunk = returned_) {
+    if (std::byte* chunk = returned_) {
       std::uintptr_t next = 0;
       std::memcpy(&next, chunk, sizeof next);
-      returned_ = reinterpret_cast<Row*>(next);
+      returned_ = reinterpret_cast<std::byte*>(next);
       return chunk;
     }
   }
@@ -29,12 +29,12 @@ Row* RowArena::take() {
     return nullptr;
   }
   // Populated by the thread that writes it first, so its pages sit near that thread's core.
-  Row* chunk = reinterpret_cast<Row*>(static_cast<char*>(memory_.data()) + k * kChunkBytes);
+  std::byte* chunk = static_cast<std::byte*>(memory_.data()) + k * kChunkBytes;
   memory_.populate(chunk, kChunkBytes);
   return chunk;
 }
 
-void RowArena::give_back(Row* chunk) {
+void RowArena::give_back(std::byte* chunk) {
   std::lock_guard lock(mutex_);
   const auto next = reinterpret_cast<std::uintptr_t>(returned_);
   std::memcpy(chunk, &next, sizeof next);
@@ -46,17 +46,24 @@ Holder::~Holder() { truncate(0); }
 bool Holder::take_chunk() {
   // The list of chunks grows before the chunk is taken, so that no chunk is ever lost.
   chunks_.reserve(chunks_.size() + 1);
-  Row* chunk = arena_->take();
+  std::byte* chunk = arena_->take();
   if (!chunk) return false;
-  chunks_.push_back(chunk);
+  chunks_.push_back({chunk});
   return true;
 }
 
 void Holder::truncate(std::size_t rows) {
   if (rows >= size_) return;
   size_ = rows;
-  const std::size_t kept = (rows + RowArena::kChunkRows - 1) / RowArena::kChunkRows;
-  for (std::size_t k = kept; k < chunks_.size(); ++k) arena_->give_back(chunks_[k]);
+  // The chunks that hold a record below `rows` stay, the last of them cut short; the values
+  // without a code that its dropped records kept stay unused until it is given back.
+  std::size_t kept = 0;
+  for (std::size_t before = 0; kept < chunks_.size() && before < rows; ++kept) {
+    Chunk& chunk = chunks_[kept];
+    chunk.rows = static_cast<std::uint32_t>(std::min<std::size_t>(chunk.rows, rows - before));
+    before += chunk.rows;
+  }
+  for (std::size_t k = kept; k < chunks_.size(); ++k) arena_->give_back(chunks_[k].base);
   chunks_.resize(kept);
   std::erase_if(dropped_, [&](const auto& range) { return range.first >= rows; });
 }
@@ -66,17 +73,17 @@ void Holder::drop(std::size_t from, std::size_t to) {
   if (from < to) dropped_.emplace_back(from, to);
 }
 
-void Holder::hand_over(std::vector<std::span<const Row>>& parts) {
+void Holder::hand_over(std::vector<HeldPart>& parts) {
   // Rare (a stretch read from a wrong guess while later ones were held after it): the
   // dropped records are skipped.
   std::sort(dropped_.begin(), dropped_.end());
   std::size_t at = 0;
   auto add = [&](std::size_t from, std::size_t to) {
-    while (from < to) {
-      const std::size_t chunk = from / RowArena::kChunkRows;
-      const std::size_t end = std::min(to, (chunk + 1) * RowArena::kChunkRows);
-      parts.emplace_back(chunks_[chunk] + from % RowArena::kChunkRows, end - from);
-      from = end;
+    std::size_t before = 0;
+    for (const Chunk& chunk : chunks_) {
+      const std::size_t low = std::max(from, before), high = std::min(to, before + chunk.rows);
+      if (low < high) parts.emplace_back(chunk.base, low - before, high - low);
+      before += chunk.rows;
     }
   };
   for (const auto& [from, to] : dropped_) {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <span>
@@ -20,31 +21,74 @@
 
 #include "base/mapped_memory.h"
 #include "input/series_count.h"
+#include "input/value_code.h"
 
+// A row of values as the second reading hands them to the counting.
 using Row = std::array<double, kSeriesCount>;
+
+// A held record: the codes of its seven values (value_code.h). A value without a code is kept
+// as a double at the far end of the record's chunk, and its code says where.
+using HeldRow = std::array<std::uint32_t, kSeriesCount>;
 
 class RowArena {
  public:
   // A chunk takes a huge page's 2 MiB: the page faults of different threads then never meet in
   // one page table.
   static constexpr std::size_t kChunkBytes = std::size_t{2} << 20;
-  static constexpr std::size_t kChunkRows = kChunkBytes / sizeof(Row);
+  // The most a record takes: its codes, and seven doubles where none of its values has one.
+  static constexpr std::size_t kMostRowBytes = sizeof(HeldRow) + kSeriesCount * sizeof(double);
 
-  // Room for `bytes` of rows, in whole chunks; less where the system lends less.
+  // Room for `bytes` of records, in whole chunks; less where the system lends less.
   explicit RowArena(std::uint64_t bytes);
   RowArena(const RowArena&) = delete;
   RowArena& operator=(const RowArena&) = delete;
 
-  // A chunk of kChunkRows rows; nullptr when every chunk is out.
-  Row* take();
-  void give_back(Row* chunk);
+  // Where in a chunk its `slot`th value without a code is kept: from the far end down.
+  static constexpr std::size_t slot_offset(std::uint32_t slot) {
+    return kChunkBytes - (std::size_t{slot} + 1) * sizeof(double);
+  }
+
+  // A chunk of kChunkBytes; nullptr when every chunk is out.
+  std::byte* take();
+  void give_back(std::byte* chunk);
 
  private:
   MappedMemory memory_;
   std::size_t chunks_ = 0;
   std::atomic<std::size_t> next_{0};  // chunks never taken start here
   std::mutex mutex_;
-  Row* returned_ = nullptr;  // chunks given back, each holding the address of the next
+  std::byte* returned_ = nullptr;  // chunks given back, each holding the address of the next
+};
+
+// Records held in one chunk, in the order read.
+class HeldPart {
+ public:
+  HeldPart(const std::byte* chunk, std::size_t first, std::size_t size)
+      : chunk_(chunk), first_(first), size_(size) {}
+
+  std::size_t size() const { return size_; }
+  std::span<const HeldRow> rows() const {
+    return {reinterpret_cast<const HeldRow*>(chunk_) + first_, size_};
+  }
+  // The value of series `series` in `row`, one of rows().
+  double value(const HeldRow& row, int series) const {
+    const std::uint32_t code = row[static_cast<std::size_t>(series)];
+    if (value_code::coded(code)) [[likely]] {
+      return value_code::value(code);
+    }
+    return kept(chunk_, code & value_code::kDigitMask);
+  }
+
+ private:
+  static double kept(const std::byte* chunk, std::uint32_t slot) {
+    double v;
+    std::memcpy(&v, chunk + RowArena::slot_offset(slot), sizeof v);
+    return v;
+  }
+
+  const std::byte* chunk_;
+  std::size_t first_;
+  std::size_t size_;
 };
 
 // The records of one piece of the table (or of one worker's blocks), in the order read.
@@ -61,10 +105,19 @@ class Holder {
 
   // Makes room for one more record, taking a chunk from the arena where the last is full.
   // False when the arena has none left.
-  bool make_room() { return size_ < chunks_.size() * RowArena::kChunkRows || take_chunk(); }
+  bool make_room() { return (!chunks_.empty() && fits(chunks_.back())) || take_chunk(); }
   // REQUIRES: make_room().
-  void push(const Row& row) {
-    chunks_[size_ / RowArena::kChunkRows][size_ % RowArena::kChunkRows] = row;
+  void push(const Row& values, const HeldRow& codes) {
+    Chunk& chunk = chunks_.back();
+    HeldRow& row = reinterpret_cast<HeldRow*>(chunk.base)[chunk.rows];
+    row = codes;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      if (!value_code::coded(row[i])) [[unlikely]] {
+        std::memcpy(chunk.base + RowArena::slot_offset(chunk.slots), &values[i], sizeof(double));
+        row[i] = value_code::kNone | chunk.slots++;
+      }
+    }
+    ++chunk.rows;
     ++size_;
   }
   std::size_t size() const { return size_; }
@@ -74,13 +127,22 @@ class Holder {
   void drop(std::size_t from, std::size_t to);
   // Hands the records held, without the dropped ones, over to `parts`; they stay in the
   // arena, which must outlive them.
-  void hand_over(std::vector<std::span<const Row>>& parts);
+  void hand_over(std::vector<HeldPart>& parts);
 
  private:
+  struct Chunk {
+    std::byte* base;
+    std::uint32_t rows = 0;
+    std::uint32_t slots = 0;  // values without a code kept at its far end
+  };
+  static bool fits(const Chunk& chunk) {
+    return (chunk.rows + 1) * sizeof(HeldRow) + (chunk.slots + kSeriesCount) * sizeof(double) <=
+           RowArena::kChunkBytes;
+  }
   bool take_chunk();
 
   RowArena* arena_;
-  std::vector<Row*> chunks_;
+  std::vector<Chunk> chunks_;
   std::vector<std::pair<std::size_t, std::size_t>> dropped_;
   std::size_t size_ = 0;
 };
@@ -89,5 +151,5 @@ class Holder {
 // none).
 struct HeldRecords {
   std::unique_ptr<RowArena> arena;
-  std::vector<std::span<const Row>> parts;
+  std::vector<HeldPart> parts;
 };

@@ -63,14 +63,15 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     const ReadingBudget budget = ReadingBudget::plan(options.memory_limit, options.cpus);
     std::string first_bytes = first_bytes_of(file.get(), regular);
     const Compression format = sniff_compression(first_bytes);
-    // A plain file holds at most a row for every 16 bytes (eight one-byte fields and their
+    // A plain file holds at most a record for every 16 bytes (eight one-byte fields and their
     // separators), and each piece's holder rounds up to a chunk: no need to map more.
     std::uint64_t arena = budget.held;
     if (regular && format == Compression::none) {
       const auto size = static_cast<std::uint64_t>(info.st_size);
       const std::uint64_t pieces =
           options.piece_starts.empty() ? budget.threads : options.piece_starts.size() + 1;
-      arena = std::min(arena, size / 16 * sizeof(Row) + (pieces + 2) * RowArena::kChunkBytes);
+      arena = std::min(arena,
+                       size / 16 * RowArena::kMostRowBytes + (pieces + 2) * RowArena::kChunkBytes);
     }
     reading.held.arena = std::make_unique<RowArena>(arena);
     WordRoom room(budget.word_room);

@@ -85,7 +85,15 @@ ShortNumber parse_short_in_full(const char* first, const char* last) {
   }
   const auto m = static_cast<double>(w);
   const double value = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
-  return {negative ? -value : value, true};
+  // The code divides in the same way; a positive exponent makes an integer, exact below 2^53.
+  std::uint32_t code = value_code::kNone;
+  if (exponent <= 0 && exponent >= -value_code::kMostDecimals && w <= value_code::kMostDigits) {
+    code = value_code::make(negative, -exponent, w);
+  } else if (exponent > 0 && exponent <= 8 && w <= value_code::kMostDigits &&
+             w * static_cast<std::uint64_t>(kPowersOfTen[exponent]) <= value_code::kMostDigits) {
+    code = value_code::make(negative, 0, w * static_cast<std::uint64_t>(kPowersOfTen[exponent]));
+  }
+  return {negative ? -value : value, true, code};
 }
 
 FieldValue parse_other(const char* first, const char* last) {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "input/value_code.h"
+
 struct FieldValue {
   double value;
   // Whether strtod reads the field to its last character. A field that is not a number ("NA",
@@ -64,6 +66,7 @@ inline constexpr std::ptrdiff_t kReadAhead = kShortField + 16;
 struct ShortNumber {
   double value;
   bool exact;
+  std::uint32_t code = value_code::kNone;  // the value in four bytes, where it has a code
 };
 
 // The form of nearly every field, [-]digits[.digits][(e|E)[+|-]digits], where its digits make
@@ -111,7 +114,8 @@ inline ShortNumber parse_short(const char* first, const char* last) {
       // At most eight digits: below 10^8, far within 2^53.
       const std::uint64_t w = eight_digits(joined << (64 - 8 * count));
       const int decimals = point ? count - whole : 0;
-      return {static_cast<double>(w) / kSignedPowers[9 * negative + decimals], true};
+      return {static_cast<double>(w) / kSignedPowers[9 * negative + decimals], true,
+              value_code::make(negative, decimals, w)};
     }
   }
   return parse_short_in_full(first, last);

@@ -44,6 +44,7 @@ class TableScanner {
     double operator[](int i) const { return values[i]; }
 
     std::array<double, kSeriesCount> values{};
+    std::array<std::uint32_t, kSeriesCount> codes{};  // the values' codes (value_code.h)
     std::uint8_t not_numbers = 0;               // bit i set: the field of series i is not a number
     std::array<FieldNote, kSeriesCount> notes;  // valid where not_numbers has the bit set
   };
@@ -124,6 +125,7 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
           const ShortNumber n = parse_short(begin + word, begin + end);
           if (n.exact) [[likely]] {
             record_.values[i - 1] = n.value;
+            record_.codes[i - 1] = n.code;
           } else {
             take_other(i - 1, begin + word, begin + end, offset_ + word,
                        lines_ + fields.newlines_before(word));
@@ -160,6 +162,7 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
       }
       if (n.exact) [[likely]] {
         record_.values[field - 1] = n.value;
+        record_.codes[field - 1] = n.code;
       } else {
         take_other(field - 1, first, begin + end, offset_ + word,
                    lines_ + fields.newlines_before(word));

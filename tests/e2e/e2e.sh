@@ -134,7 +134,7 @@ for ((i = 0; i < 160; i++)); do cat "$table"; done >ex160.txt
 check "a pipe beyond the limit, its writer quiet" 2 "histchart: out of memory reading '/dev/fd/[0-9]+': the table does not fit in memory$nl" 0 \
   timeout 10 env HISTCHART_MEMORY=32M "$bin" <(cat ex160.txt; sleep 60) 10 "$font" out/
 # Under an address-space limit of what the program maps holding nothing (measured while it
-# waits on a FIFO) plus 48 MiB, with values of 22 MB; AddressSanitizer needs terabytes of it.
+# waits on a FIFO) plus 48 MiB, with values that take 22 MB; AddressSanitizer needs terabytes of it.
 if ! ldd "$bin" | grep -q libasan; then
   mkfifo fifo
   HISTCHART_MEMORY=0 "$bin" fifo 10 "$font" out/ &
@@ -143,9 +143,9 @@ if ! ldd "$bin" | grep -q libasan; then
   mapped=$(awk '/^VmSize/ { print $2 }' "/proc/$!/status")
   exec 3>&-
   wait
-  awk 'BEGIN { print "h\nh\nh"; for (i = 0; i < 400000; i++) print i, i % 977 - 400, i / 7, i % 13, 1, 2, 3, i % 101 }' >wide.txt
+  awk 'BEGIN { print "h\nh\nh"; for (i = 0; i < 800000; i++) print i, i % 977 - 400, i / 7, i % 13, 1, 2, 3, i % 101 }' >wide.txt
   # Its NO, N2 and NH3 columns are constants.
-  constants="(histchart: all 400000 values of '[A-Z0-9]+' are [123]: its chart has no bars$nl){3}"
+  constants="(histchart: all 800000 values of '[A-Z0-9]+' are [123]: its chart has no bars$nl){3}"
   check "no address-space limit" 0 "$constants" 7 "$bin" wide.txt 10 "$font" out/
   mv out wide
   check "ulimit -v" 0 "$constants" 7 bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 49152)) "$bin" wide.txt 10 "$font" out/

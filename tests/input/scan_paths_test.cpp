@@ -150,11 +150,14 @@ TEST(ScanPaths, ReadTablesAsThePlainReadingDoesHoweverTheyAreCut) {
 TEST(ParseValue, IsBitIdenticalToStrtodOnFieldsAimedAtTheEdgesOfTheShortForm) {
   // Digits around 19 and 20, mantissas around 2^53 and halfway between two doubles, leading
   // zeros, decimal exponents around 22 either way, signs and -0; then one character changed
-  // now and then. Each field also stands before digits, which are not part of it.
+  // now and then. Each field also stands before digits, which are not part of it. Where the
+  // short parse gives the value a code to be held in, the code gives back the same bits.
   constexpr int kFields = 3000000 / kScale;
-  static const char* const kMantissas[] = {
-      "9007199254740992",    "9007199254740993",     "9007199254740994", "9007199254740991",
-      "1234567890123456789", "12345678901234567890", "4503599627370497", "0"};
+  static const char* const kMantissas[] = {"9007199254740992",    "9007199254740993",
+                                           "9007199254740994",    "9007199254740991",
+                                           "1234567890123456789", "12345678901234567890",
+                                           "4503599627370497",    "0",
+                                           "134217727",           "134217728"};
   std::mt19937_64 rng(22);
   char buffer[kReadAhead + 64];
   for (int i = 0; i < kFields; ++i) {
@@ -190,6 +193,10 @@ TEST(ParseValue, IsBitIdenticalToStrtodOnFieldsAimedAtTheEdgesOfTheShortForm) {
       const ShortNumber in_place = parse_short(buffer, buffer + w.size());
       ASSERT_TRUE(!in_place.exact || (number && std::memcmp(&want, &in_place.value, 8) == 0))
           << "'" << w << "' before digits";
+      const double decoded = value_code::value(in_place.code);
+      ASSERT_TRUE(!value_code::coded(in_place.code) ||
+                  (in_place.exact && std::memcmp(&want, &decoded, sizeof want) == 0))
+          << "'" << w << "' held";
     }
   }
 }
