@@ -52,7 +52,7 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
     for (int i = 0; i < kSeriesCount; ++i) {
       std::vector<double> got;
       for (const HeldPart& part : table.held.parts) {
-        for (const HeldRow& row : part.rows()) got.push_back(part.value(row, i));
+        for (std::size_t r = 0; r < part.size(); ++r) got.push_back(part.value_at(r, i));
       }
       std::vector<double> want = expected.columns[i];
       auto bits = [](std::vector<double>& v) {

@@ -36,6 +36,10 @@ MaybeFailure BinCounting::count_held(const std::vector<HeldPart>& parts) {
     std::vector<BinCounter>& mine = counters_[static_cast<std::size_t>(worker)];
     for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
       const HeldPart& part = parts[k];
+      if (part.wide()) {
+        count(worker, part.wide_rows());
+        continue;
+      }
       for (const HeldRow& row : part.rows()) {
         for (int i = 0; i < kSeriesCount; ++i)
           mine[static_cast<std::size_t>(i)].add(part.value(row, i));

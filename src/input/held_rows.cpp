@@ -48,7 +48,11 @@ bool Holder::take_chunk() {
   chunks_.reserve(chunks_.size() + 1);
   std::byte* chunk = arena_->take();
   if (!chunk) return false;
-  chunks_.push_back({chunk});
+  // Wide where the chunk before held more values without a code than codes pay for.
+  const bool wide = !chunks_.empty() && (chunks_.back().wide ||
+                                         chunks_.back().slots * sizeof(double) >
+                                             chunks_.back().rows * (sizeof(Row) - sizeof(HeldRow)));
+  chunks_.push_back({chunk, wide});
   return true;
 }
 
@@ -82,7 +86,7 @@ void Holder::hand_over(std::vector<HeldPart>& parts) {
     std::size_t before = 0;
     for (const Chunk& chunk : chunks_) {
       const std::size_t low = std::max(from, before), high = std::min(to, before + chunk.rows);
-      if (low < high) parts.emplace_back(chunk.base, low - before, high - low);
+      if (low < high) parts.emplace_back(chunk.base, low - before, high - low, chunk.wide);
       before += chunk.rows;
     }
   };

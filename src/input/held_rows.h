@@ -27,7 +27,9 @@
 using Row = std::array<double, kSeriesCount>;
 
 // A held record: the codes of its seven values (value_code.h). A value without a code is kept
-// as a double at the far end of the record's chunk, and its code says where.
+// as a double at the far end of the record's chunk, and its code says where. A chunk whose
+// records are mostly without codes would hold fewer of them so than as doubles: the chunks
+// after it hold Rows ("wide" ones).
 using HeldRow = std::array<std::uint32_t, kSeriesCount>;
 
 class RowArena {
@@ -63,12 +65,21 @@ class RowArena {
 // Records held in one chunk, in the order read.
 class HeldPart {
  public:
-  HeldPart(const std::byte* chunk, std::size_t first, std::size_t size)
-      : chunk_(chunk), first_(first), size_(size) {}
+  HeldPart(const std::byte* chunk, std::size_t first, std::size_t size, bool wide)
+      : chunk_(chunk), first_(first), size_(size), wide_(wide) {}
 
   std::size_t size() const { return size_; }
+  bool wide() const { return wide_; }
+  // REQUIRES: wide().
+  std::span<const Row> wide_rows() const {
+    return {reinterpret_cast<const Row*>(chunk_) + first_, size_};
+  }
+  // REQUIRES: !wide().
   std::span<const HeldRow> rows() const {
     return {reinterpret_cast<const HeldRow*>(chunk_) + first_, size_};
+  }
+  double value_at(std::size_t row, int series) const {
+    return wide_ ? wide_rows()[row][static_cast<std::size_t>(series)] : value(rows()[row], series);
   }
   // The value of series `series` in `row`, one of rows().
   double value(const HeldRow& row, int series) const {
@@ -89,6 +100,7 @@ class HeldPart {
   const std::byte* chunk_;
   std::size_t first_;
   std::size_t size_;
+  bool wide_;
 };
 
 // The records of one piece of the table (or of one worker's blocks), in the order read.
@@ -109,6 +121,11 @@ class Holder {
   // REQUIRES: make_room().
   void push(const Row& values, const HeldRow& codes) {
     Chunk& chunk = chunks_.back();
+    if (chunk.wide) [[unlikely]] {
+      reinterpret_cast<Row*>(chunk.base)[chunk.rows++] = values;
+      ++size_;
+      return;
+    }
     HeldRow& row = reinterpret_cast<HeldRow*>(chunk.base)[chunk.rows];
     row = codes;
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -132,10 +149,12 @@ class Holder {
  private:
   struct Chunk {
     std::byte* base;
+    bool wide = false;
     std::uint32_t rows = 0;
     std::uint32_t slots = 0;  // values without a code kept at its far end
   };
   static bool fits(const Chunk& chunk) {
+    if (chunk.wide) return (chunk.rows + 1) * sizeof(Row) <= RowArena::kChunkBytes;
     return (chunk.rows + 1) * sizeof(HeldRow) + (chunk.slots + kSeriesCount) * sizeof(double) <=
            RowArena::kChunkBytes;
   }

@@ -61,8 +61,8 @@ bool same(const ReferenceTable& a, const ReferenceTable& b) {
 ReferenceTable table_of(const TableReading& reading) {
   ReferenceTable table;
   for (const HeldPart& part : reading.held.parts) {
-    for (const HeldRow& row : part.rows()) {
-      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(part.value(row, i));
+    for (std::size_t r = 0; r < part.size(); ++r) {
+      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(part.value_at(r, i));
     }
   }
   for (int i = 0; i < kSeriesCount; ++i) {
@@ -385,41 +385,50 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
 
 TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
   // Records whose values all have codes, none has one (each kept beside in the chunk, from its
-  // far end), or some: held until two chunks are full, then cut back, a stretch dropped
-  // between, and handed over; every value comes back bit for bit.
+  // far end, then in chunks of doubles), or some: held until four chunks are full, cut back, a
+  // stretch dropped between, held again until full, and handed over; every value comes back
+  // bit for bit.
   const double uncoded[] = {0.1 + 0.2, -1e300, std::numeric_limits<double>::infinity(), -0.0};
   for (const int pattern : {0, 1, 2}) {
-    RowArena arena(2 * RowArena::kChunkBytes);
+    RowArena arena(4 * RowArena::kChunkBytes);
     Holder holder(arena);
     std::vector<Row> pushed;
-    while (holder.make_room()) {
-      Row values;
-      HeldRow codes;
-      for (int i = 0; i < kSeriesCount; ++i) {
-        const auto n = static_cast<std::uint64_t>(pushed.size() * kSeriesCount + i);
-        const bool coded = pattern == 0 || (pattern == 2 && (n % 3 != 0));
-        codes[i] = coded ? value_code::make(n % 2 == 1, static_cast<int>(n % 15),
-                                            n % (value_code::kMostDigits + 1))
-                         : value_code::kNone;
-        values[i] = coded ? value_code::value(codes[i]) : uncoded[n % std::size(uncoded)];
+    auto fill = [&] {
+      while (holder.make_room()) {
+        Row values;
+        HeldRow codes;
+        for (int i = 0; i < kSeriesCount; ++i) {
+          const auto n = static_cast<std::uint64_t>(pushed.size() * kSeriesCount + i);
+          const bool coded = pattern == 0 || (pattern == 2 && (n % 3 != 0));
+          codes[i] = coded ? value_code::make(n % 2 == 1, static_cast<int>(n % 15),
+                                              n % (value_code::kMostDigits + 1))
+                           : value_code::kNone;
+          values[i] = coded ? value_code::value(codes[i]) : uncoded[n % std::size(uncoded)];
+        }
+        holder.push(values, codes);
+        pushed.push_back(values);
       }
-      holder.push(values, codes);
-      pushed.push_back(values);
-    }
-    ASSERT_GT(pushed.size(), RowArena::kChunkBytes / RowArena::kMostRowBytes) << pattern;
-    const std::size_t kept = pushed.size() - 1000, from = kept / 3, to = kept / 2;
+    };
+    fill();
+    constexpr std::size_t kChunk = RowArena::kChunkBytes;
+    ASSERT_GE(pushed.size(), pattern == 1
+                                 ? kChunk / RowArena::kMostRowBytes - 1 + 3 * (kChunk / sizeof(Row))
+                                 : 4 * (kChunk / RowArena::kMostRowBytes))
+        << pattern;
+    const std::size_t kept = pushed.size() - 100000, from = kept / 3, to = kept / 2;
     holder.truncate(kept);
     holder.drop(from, to);
     pushed.resize(kept);
     pushed.erase(pushed.begin() + static_cast<std::ptrdiff_t>(from),
                  pushed.begin() + static_cast<std::ptrdiff_t>(to));
+    fill();
     std::vector<HeldPart> parts;
     holder.hand_over(parts);
     std::vector<Row> got;
     for (const HeldPart& part : parts) {
-      for (const HeldRow& row : part.rows()) {
+      for (std::size_t r = 0; r < part.size(); ++r) {
         Row values;
-        for (int i = 0; i < kSeriesCount; ++i) values[i] = part.value(row, i);
+        for (int i = 0; i < kSeriesCount; ++i) values[i] = part.value_at(r, i);
         got.push_back(values);
       }
     }
