@@ -79,7 +79,7 @@ void BM_ParseFields(benchmark::State& state) {
   for (auto _ : state) {
     double sum = 0;
     for (const auto& [first, last] : fields) {
-      sum += parse_short(text.data() + first, text.data() + last).value;
+      sum += parse_short(text.data() + first, text.data() + last).number();
     }
     benchmark::DoNotOptimize(sum);
   }

@@ -62,6 +62,12 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
         return b;
       };
       FUZZ_CHECK(bits(got) == bits(want));
+      ValueRange range;
+      for (const double v : want) range.add(v);
+      const ValueRange& measured = table.ranges[i];
+      FUZZ_CHECK(std::memcmp(&measured.min, &range.min, sizeof range.min) == 0 &&
+                 std::memcmp(&measured.max, &range.max, sizeof range.max) == 0 &&
+                 measured.finite == range.finite && measured.non_finite == range.non_finite);
       const NotNumbers& n = table.not_numbers[i];
       const ReferenceNotNumbers& r = expected.not_numbers[i];
       FUZZ_CHECK(n.count == r.count);

@@ -51,13 +51,44 @@ void pass_lines(Stretch& stretch, TableScanner& scanner, Done done);
 
 // ---------------------------------------------------------------------------------------------
 
+// The range of the values with a code, measured on the codes: for each count of decimals the
+// least and greatest signed digits, which order those values as the doubles would (-0 below 0),
+// so that no value is divided out until the end.
+class CodedRange {
+ public:
+  CodedRange() {
+    least_.fill(INT64_MAX);
+    most_.fill(INT64_MIN);
+  }
+  void add(std::uint32_t code) {
+    const std::size_t decimals = code >> value_code::kDigitBits & 15;
+    const auto w = static_cast<std::int64_t>(code & value_code::kDigitMask);
+    const std::int64_t key = code >> 31 ? -2 * w - 1 : 2 * w;
+    least_[decimals] = std::min(least_[decimals], key);
+    most_[decimals] = std::max(most_[decimals], key);
+    ++count_;
+  }
+  // Adds what was measured to `range`.
+  void fold_into(ValueRange& range) const;
+
+ private:
+  std::array<std::int64_t, value_code::kMostDecimals + 1> least_, most_;
+  std::uint64_t count_ = 0;
+};
+
 class Gatherer {
  public:
   Gatherer(Holder& holder, Tally& tally, bool holding)
       : holder_(holder), tally_(tally), holding_(holding) {}
 
   bool operator()(const TableScanner::Record& record) {
-    for (std::size_t i = 0; i < record.values.size(); ++i) tally_.ranges[i].add(record[i]);
+    for (std::size_t i = 0; i < record.codes.size(); ++i) {
+      if (value_code::coded(record.codes[i])) [[likely]] {
+        coded_[i].add(record.codes[i]);
+      } else {
+        tally_.ranges[i].add(record.others[i]);
+      }
+    }
     if (record.not_numbers != 0) [[unlikely]] {
       note(record);
     }
@@ -65,19 +96,24 @@ class Gatherer {
       ++measured_;
       return true;
     }
-    holder_.push(record.values, record.codes);
+    holder_.push(record.others, record.codes);
     if (holder_.make_room()) return true;
     holding_ = false;
     return false;
   }
   bool holding() const { return holding_; }
   std::uint64_t measured() const { return measured_; }
+  // Adds the range of the values with a code to the tally's.
+  void finish() {
+    for (std::size_t i = 0; i < coded_.size(); ++i) coded_[i].fold_into(tally_.ranges[i]);
+  }
 
  private:
   void note(const TableScanner::Record& record);
 
   Holder& holder_;
   Tally& tally_;
+  std::array<CodedRange, kSeriesCount> coded_;
   bool holding_;
   std::uint64_t measured_ = 0;
 };
@@ -103,6 +139,7 @@ void gather(Stretch& stretch, TableScanner& scanner, Holder& holder, Tally& tall
     }
     return WalkStep::next_view;
   });
+  gatherer.finish();
   if (unheld) {
     if (!table_end) unheld->end = scanner.offset();
     unheld->records = gatherer.measured() - measured_before;

@@ -45,7 +45,7 @@ DigitRun digit_run(const char* p, const char* last) {
 }  // namespace
 
 ShortNumber parse_short_in_full(const char* first, const char* last) {
-  if (FLT_EVAL_METHOD != 0 || last - first > kShortField) return {0, false};
+  if (FLT_EVAL_METHOD != 0 || last - first > kShortField) return {false};
   const char* p = first;
   const bool negative = p != last && *p == '-';
   p += negative;
@@ -70,18 +70,18 @@ ShortNumber parse_short_in_full(const char* first, const char* last) {
     exponent = -decimals;
   }
   if (p != last) {
-    if ((*p | 0x20) != 'e') return {0, false};
+    if ((*p | 0x20) != 'e') return {false};
     ++p;
     const bool down = p != last && *p == '-';
     p += p != last && (*p == '-' || *p == '+');
     // More than eight exponent digits are left to the general path.
     const DigitRun power = digit_run(p, last);
-    if (power.count == 0 || p + power.count != last) return {0, false};
+    if (power.count == 0 || p + power.count != last) return {false};
     exponent += down ? -static_cast<int>(power.value) : static_cast<int>(power.value);
   }
   if (digits == 0 || digits > 19 || w > (std::uint64_t{1} << 53) || exponent < -22 ||
       exponent > 22) {
-    return {0, false};
+    return {false};
   }
   const auto m = static_cast<double>(w);
   const double value = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
@@ -93,7 +93,7 @@ ShortNumber parse_short_in_full(const char* first, const char* last) {
              w * static_cast<std::uint64_t>(kPowersOfTen[exponent]) <= value_code::kMostDigits) {
     code = value_code::make(negative, 0, w * static_cast<std::uint64_t>(kPowersOfTen[exponent]));
   }
-  return {negative ? -value : value, true, code};
+  return {true, code, negative ? -value : value};
 }
 
 FieldValue parse_other(const char* first, const char* last) {

@@ -64,9 +64,12 @@ inline constexpr std::ptrdiff_t kShortField = 32;
 inline constexpr std::ptrdiff_t kReadAhead = kShortField + 16;
 
 struct ShortNumber {
-  double value;
+  // The code where the number has one (value_code.h): it is divided out only when needed.
+  double number() const { return value_code::coded(code) ? value_code::value(code) : other; }
+
   bool exact;
-  std::uint32_t code = value_code::kNone;  // the value in four bytes, where it has a code
+  std::uint32_t code = value_code::kNone;
+  double other = 0;  // the number, where it has no code
 };
 
 // The form of nearly every field, [-]digits[.digits][(e|E)[+|-]digits], where its digits make
@@ -78,11 +81,6 @@ struct ShortNumber {
 // is left to parse_other.
 // REQUIRES: kReadAhead bytes readable at `first`, whatever they hold.
 ShortNumber parse_short_in_full(const char* first, const char* last);
-
-// Powers of ten up to 10^8, positive then negative: a quotient takes the field's sign from its
-// divisor (exactly, -0 included), with nothing after the division to wait for.
-inline constexpr std::array<double, 18> kSignedPowers = {
-    1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, -1, -10, -100, -1e3, -1e4, -1e5, -1e6, -1e7, -1e8};
 
 // The high bits of the first n bytes of a word.
 inline constexpr std::array<std::uint64_t, 9> kFirstBytes = [] {
@@ -96,7 +94,7 @@ inline constexpr std::array<std::uint64_t, 9> kFirstBytes = [] {
 // its digits are converted at once.
 inline ShortNumber parse_short(const char* first, const char* last) {
   // Without a double's own precision in its arithmetic (x87), the one rounding is not one.
-  if constexpr (FLT_EVAL_METHOD != 0) return {0, false};
+  if constexpr (FLT_EVAL_METHOD != 0) return {false};
   const bool negative = *first == '-';
   // Both words loaded at once: the choice between them waits on the sign, the loads do not.
   const std::uint64_t after_sign = load_digits(first + 1), from_first = load_digits(first);
@@ -114,8 +112,7 @@ inline ShortNumber parse_short(const char* first, const char* last) {
       // At most eight digits: below 10^8, far within 2^53.
       const std::uint64_t w = eight_digits(joined << (64 - 8 * count));
       const int decimals = point ? count - whole : 0;
-      return {static_cast<double>(w) / kSignedPowers[9 * negative + decimals], true,
-              value_code::make(negative, decimals, w)};
+      return {true, value_code::make(negative, decimals, w)};
     }
   }
   return parse_short_in_full(first, last);
@@ -128,7 +125,7 @@ inline FieldValue parse_value(const char* first, const char* last) {
     char copy[kReadAhead] = {};  // the bytes after the field, read by parse_short, are no digits
     std::memcpy(copy, first, static_cast<std::size_t>(last - first));
     const ShortNumber n = parse_short(copy, copy + (last - first));
-    if (n.exact) return {n.value, true};
+    if (n.exact) return {n.number(), true};
   }
   return parse_other(first, last);
 }

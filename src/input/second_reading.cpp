@@ -21,7 +21,8 @@ class RowBatcher {
  public:
   RowBatcher(int thread, const RowBatches& sink) : thread_(thread), sink_(sink), rows_(1024) {}
   bool operator()(const TableScanner::Record& record) {
-    rows_[size_++] = record.values;
+    for (int i = 0; i < kSeriesCount; ++i) rows_[size_][static_cast<std::size_t>(i)] = record[i];
+    ++size_;
     ++records_;
     if (size_ == rows_.size()) flush();
     return true;

@@ -24,7 +24,7 @@ std::size_t TableScanner::whole_words(std::string_view bytes) {
 void TableScanner::take_other(int series, const char* word, const char* end, std::uint64_t offset,
                               std::uint64_t lines) {
   const FieldValue field = parse_other(word, end);
-  record_.values[series] = field.value;
+  record_.others[series] = field.value;
   record_.codes[series] = value_code::kNone;
   if (field.number) return;
   record_.not_numbers |= static_cast<std::uint8_t>(1u << series);

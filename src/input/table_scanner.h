@@ -41,10 +41,14 @@ struct FieldNote {
 class TableScanner {
  public:
   struct Record {
-    double operator[](int i) const { return values[i]; }
+    double operator[](int i) const {
+      return value_code::coded(codes[i]) ? value_code::value(codes[i]) : others[i];
+    }
 
-    std::array<double, kSeriesCount> values{};
-    std::array<std::uint32_t, kSeriesCount> codes{};  // the values' codes (value_code.h)
+    // A value with a code (value_code.h) is only its code: the division that makes the double
+    // waits until the double is needed, and most readers of a record need only the code.
+    std::array<std::uint32_t, kSeriesCount> codes{};
+    std::array<double, kSeriesCount> others{};  // the values without a code
     std::uint8_t not_numbers = 0;               // bit i set: the field of series i is not a number
     std::array<FieldNote, kSeriesCount> notes;  // valid where not_numbers has the bit set
   };
@@ -124,8 +128,8 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
           const std::size_t word = base + words[2 * i], end = base + words[2 * i + 1];
           const ShortNumber n = parse_short(begin + word, begin + end);
           if (n.exact) [[likely]] {
-            record_.values[i - 1] = n.value;
             record_.codes[i - 1] = n.code;
+            record_.others[i - 1] = n.other;
           } else {
             take_other(i - 1, begin + word, begin + end, offset_ + word,
                        lines_ + fields.newlines_before(word));
@@ -151,7 +155,7 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
     p = end;
     if (field > 0) {
       const char* const first = begin + word;
-      ShortNumber n{0, false};
+      ShortNumber n{false};
       if (size - word >= kReadAhead) [[likely]] {
         n = parse_short(first, begin + end);
       } else if (end - word <= kShortField) {
@@ -161,8 +165,8 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
         n = parse_short(copy, copy + (end - word));
       }
       if (n.exact) [[likely]] {
-        record_.values[field - 1] = n.value;
         record_.codes[field - 1] = n.code;
+        record_.others[field - 1] = n.other;
       } else {
         take_other(field - 1, first, begin + end, offset_ + word,
                    lines_ + fields.newlines_before(word));

@@ -58,12 +58,25 @@ bool same(const ReferenceTable& a, const ReferenceTable& b) {
          a.not_numbers == b.not_numbers;
 }
 
+// Whether two ranges are the same bit for bit (-0.0 is not 0.0).
+bool same_range(const ValueRange& a, const ValueRange& b) {
+  return std::memcmp(&a.min, &b.min, sizeof a.min) == 0 &&
+         std::memcmp(&a.max, &b.max, sizeof a.max) == 0 && a.finite == b.finite &&
+         a.non_finite == b.non_finite;
+}
+
 ReferenceTable table_of(const TableReading& reading) {
   ReferenceTable table;
   for (const HeldPart& part : reading.held.parts) {
     for (std::size_t r = 0; r < part.size(); ++r) {
       for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(part.value_at(r, i));
     }
+  }
+  // What was held in full was measured in full.
+  for (int i = 0; i < kSeriesCount && !reading.unheld; ++i) {
+    ValueRange held;
+    for (const double v : table.columns[i]) held.add(v);
+    if (!same_range(reading.ranges[i], held)) ADD_FAILURE() << "the range of series " << i;
   }
   for (int i = 0; i < kSeriesCount; ++i) {
     const NotNumbers& n = reading.not_numbers[i];
@@ -186,7 +199,7 @@ TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
     std::string records;
     TableScanner scanner;
     auto take = [&](const TableScanner::Record& r) {
-      for (double v : r.values) records += std::to_string(v) + " ";
+      for (int i = 0; i < kSeriesCount; ++i) records += std::to_string(r[i]) + " ";
       for (int i = 0; i < 7; ++i) {
         if (r.not_numbers & (1 << i))
           records += std::to_string(r.notes[i].line) + ":" + std::to_string(r.notes[i].offset);
