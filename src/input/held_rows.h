@@ -23,13 +23,14 @@
 #include "input/series_count.h"
 #include "input/value_code.h"
 
-// A row of values as the second reading hands them to the counting.
+// A record's values as doubles: what the second reading hands to the counting, and what a
+// wide chunk holds (below).
 using Row = std::array<double, kSeriesCount>;
 
 // A held record: the codes of its seven values (value_code.h). A value without a code is kept
-// as a double at the far end of the record's chunk, and its code says where. A chunk whose
-// records are mostly without codes would hold fewer of them so than as doubles: the chunks
-// after it hold Rows ("wide" ones).
+// as a double at the far end of the record's chunk, and its code says where. Where a holder's
+// chunk held mostly values without a code, which so take more room than doubles do, its
+// later chunks are wide: they hold Rows.
 using HeldRow = std::array<std::uint32_t, kSeriesCount>;
 
 class RowArena {
