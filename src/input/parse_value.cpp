@@ -87,11 +87,13 @@ ShortNumber parse_short_in_full(const char* first, const char* last) {
   const double value = exponent < 0 ? m / kPowersOfTen[-exponent] : m * kPowersOfTen[exponent];
   // The code divides in the same way; a positive exponent makes an integer, exact below 2^53.
   std::uint32_t code = value_code::kNone;
-  if (exponent <= 0 && exponent >= -value_code::kMostDecimals && w <= value_code::kMostDigits) {
-    code = value_code::make(negative, -exponent, w);
-  } else if (exponent > 0 && exponent <= 8 && w <= value_code::kMostDigits &&
-             w * static_cast<std::uint64_t>(kPowersOfTen[exponent]) <= value_code::kMostDigits) {
-    code = value_code::make(negative, 0, w * static_cast<std::uint64_t>(kPowersOfTen[exponent]));
+  if (w <= value_code::kMostDigits) {
+    if (exponent <= 0 && exponent >= -value_code::kMostDecimals) {
+      code = value_code::make(negative, -exponent, w);
+    } else if (exponent > 0 && exponent <= 8) {  // no overflow: below 2^27 * 10^8
+      const std::uint64_t whole = w * static_cast<std::uint64_t>(kPowersOfTen[exponent]);
+      if (whole <= value_code::kMostDigits) code = value_code::make(negative, 0, whole);
+    }
   }
   return {true, code, negative ? -value : value};
 }
