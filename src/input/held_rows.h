@@ -119,11 +119,17 @@ class Holder {
   // Makes room for one more record, taking a chunk from the arena where the last is full.
   // False when the arena has none left.
   bool make_room() { return (!chunks_.empty() && fits(chunks_.back())) || take_chunk(); }
+  // Holds a record: its codes, and in `others` its values that have none (the rest of
+  // `others` is not read).
   // REQUIRES: make_room().
-  void push(const Row& values, const HeldRow& codes) {
+  void push(const Row& others, const HeldRow& codes) {
     Chunk& chunk = chunks_.back();
     if (chunk.wide) [[unlikely]] {
-      reinterpret_cast<Row*>(chunk.base)[chunk.rows++] = values;
+      // A wide chunk holds doubles: a value with a code is divided out now.
+      Row& row = reinterpret_cast<Row*>(chunk.base)[chunk.rows++];
+      for (std::size_t i = 0; i < row.size(); ++i) {
+        row[i] = value_code::coded(codes[i]) ? value_code::value(codes[i]) : others[i];
+      }
       ++size_;
       return;
     }
@@ -131,7 +137,7 @@ class Holder {
     row = codes;
     for (std::size_t i = 0; i < row.size(); ++i) {
       if (!value_code::coded(row[i])) [[unlikely]] {
-        std::memcpy(chunk.base + RowArena::slot_offset(chunk.slots), &values[i], sizeof(double));
+        std::memcpy(chunk.base + RowArena::slot_offset(chunk.slots), &others[i], sizeof(double));
         row[i] = value_code::kNone | chunk.slots++;
       }
     }

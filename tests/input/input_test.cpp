@@ -17,76 +17,20 @@
 
 #include "binning/bin_counting.h"
 #include "input/reading_budget.h"
-#include "reference.h"
+#include "table_files.h"
 
 namespace {
 
-// A file of this test run's own, in the temporary directory.
-std::string write_file(const std::string& name, const std::string& content) {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("histchart-test-" + std::to_string(::getpid()) + "-" + name);
-  std::ofstream(path, std::ios::binary) << content;
-  return path.string();
-}
+using namespace table_files;
 
-// A report's first field as the program keeps it: its first 40 bytes, "..." where it goes on.
-std::string shown(const std::string& field) {
-  return field.size() > FieldNote::kKept ? field.substr(0, FieldNote::kKept) + "..." : field;
-}
-
-// Values in an order of their own (pieces hold them in no particular one), bit for bit: -0.0
-// is not 0.0 and NaN is itself.
-ReferenceTable canonical(ReferenceTable table) {
-  for (auto& column : table.columns) {
-    std::sort(column.begin(), column.end(), [](double a, double b) {
-      std::uint64_t x, y;
-      std::memcpy(&x, &a, sizeof x);
-      std::memcpy(&y, &b, sizeof y);
-      return x < y;
-    });
-  }
-  for (ReferenceNotNumbers& n : table.not_numbers) n.first = shown(n.first);
-  return table;
-}
-
-bool same(const ReferenceTable& a, const ReferenceTable& b) {
-  auto bits = [](const std::vector<double>& x, const std::vector<double>& y) {
-    return x.size() == y.size() &&
-           (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-  };
-  return std::equal(a.columns.begin(), a.columns.end(), b.columns.begin(), bits) &&
-         a.not_numbers == b.not_numbers;
-}
-
-// Whether two ranges are the same bit for bit (-0.0 is not 0.0).
-bool same_range(const ValueRange& a, const ValueRange& b) {
-  return std::memcmp(&a.min, &b.min, sizeof a.min) == 0 &&
-         std::memcmp(&a.max, &b.max, sizeof a.max) == 0 && a.finite == b.finite &&
-         a.non_finite == b.non_finite;
-}
-
-ReferenceTable table_of(const TableReading& reading) {
-  ReferenceTable table;
-  for (const HeldPart& part : reading.held.parts) {
-    for (std::size_t r = 0; r < part.size(); ++r) {
-      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(part.value_at(r, i));
-    }
-  }
-  // What was held in full was measured in full.
+// The values held and the reports, where what was held in full was measured in full.
+ReferenceTable held_table(const TableReading& reading) {
+  ReferenceTable table = table_of(reading);
   for (int i = 0; i < kSeriesCount && !reading.unheld; ++i) {
-    ValueRange held;
-    for (const double v : table.columns[i]) held.add(v);
-    if (!same_range(reading.ranges[i], held)) ADD_FAILURE() << "the range of series " << i;
+    if (!same_range(reading.ranges[i], range_of(table.columns[i])))
+      ADD_FAILURE() << "the range of series " << i;
   }
-  for (int i = 0; i < kSeriesCount; ++i) {
-    const NotNumbers& n = reading.not_numbers[i];
-    table.not_numbers[i] = {
-        n.count,
-        n.count ? std::string(n.first.text.data(), n.first.size) + (n.first.longer ? "..." : "")
-                : "",
-        n.count ? n.first.line : 0};
-  }
-  return canonical(std::move(table));
+  return table;
 }
 
 // The table as the program reads it from a file: on `cpus` threads, in pieces that begin at
@@ -113,26 +57,7 @@ ReferenceTable read(const std::string& text, int cpus = 1, std::vector<std::uint
   EXPECT_FALSE(failure) << failure->line();
   if (block > 0) ::close(pipe_ends[0]);
   std::filesystem::remove(file);
-  return table_of(reading);
-}
-
-// A table as gzip data in stored (uncompressed) deflate blocks: a table and a changed copy of
-// the same length make files of the same size.
-std::string stored_gzip(const std::string& text) {
-  std::string out("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
-  auto put = [&](std::uint32_t v, int bytes) {
-    for (int k = 0; k < bytes; ++k) out += static_cast<char>(v >> (8 * k));
-  };
-  for (std::size_t at = 0; at == 0 || at < text.size(); at += 65535) {
-    const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(65535, text.size() - at));
-    out += static_cast<char>(at + n >= text.size());  // the last block, stored
-    put(n, 2);
-    put(~n, 2);
-    out.append(text, at, n);
-  }
-  put(crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(text.data()), text.size()), 4);
-  put(static_cast<std::uint32_t>(text.size()), 4);
-  return out;
+  return held_table(reading);
 }
 
 // The example table over and over: its header lines become rows of a kind of their own.
@@ -408,7 +333,7 @@ TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
     std::vector<Row> pushed;
     auto fill = [&] {
       while (holder.make_room()) {
-        Row values;
+        Row values, others;
         HeldRow codes;
         for (int i = 0; i < kSeriesCount; ++i) {
           const auto n = static_cast<std::uint64_t>(pushed.size() * kSeriesCount + i);
@@ -417,8 +342,9 @@ TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
                                               n % (value_code::kMostDigits + 1))
                            : value_code::kNone;
           values[i] = coded ? value_code::value(codes[i]) : uncoded[n % std::size(uncoded)];
+          others[i] = coded ? 0 : values[i];  // as the scanner leaves them
         }
-        holder.push(values, codes);
+        holder.push(others, codes);
         pushed.push_back(values);
       }
     };
