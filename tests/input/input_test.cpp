@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -188,26 +187,6 @@ TEST(InputFile, ReadsPiecesAndBlocksAsOneReadingDoes) {
     for (std::uint64_t b = a + 1; b <= small.size(); ++b) {
       ASSERT_TRUE(same(read(small, 3, {a, b}), expected_small)) << "cuts at " << a << ", " << b;
     }
-  }
-}
-
-TEST(ParseValue, IsBitIdenticalToAtofAndReadWholeWhereStrtodIs) {
-  // Plain decimals around the limits of the fast path (19 digits, 2^53, 22 decimals), half of
-  // them with a character of another number form put in.
-  std::mt19937_64 rng(42);
-  for (int i = 0; i < 30000; ++i) {
-    std::string w = rng() % 3 ? "" : "-";
-    const auto digits = 1 + rng() % 26, point = rng() % (digits + 2);
-    for (std::size_t k = 0; k < digits; ++k) {
-      if (k == point) w += '.';
-      w += "0123456789"[rng() % 10];
-    }
-    if (i % 2) w[rng() % w.size()] = "0123456789.eE+-x"[rng() % 16];
-    char* end = nullptr;
-    const double expected = std::strtod(w.c_str(), &end);
-    const FieldValue got = parse_value(w.data(), w.data() + w.size());
-    ASSERT_EQ(std::memcmp(&expected, &got.value, sizeof expected), 0) << "'" << w << "'";
-    ASSERT_EQ(got.number, end == w.c_str() + w.size()) << "'" << w << "'";
   }
 }
 
