@@ -270,7 +270,7 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
   }
   // Between the two readings the table gains a row; or, keeping its size and time, a value is
   // no longer finite, or a row becomes two; or, keeping its size, a value changes.
-  const std::string base = example_table(100);
+  const std::string base = example_table(200);
   const struct {
     std::string now;
     bool same_time;
