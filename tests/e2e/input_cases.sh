@@ -33,3 +33,8 @@ done
 iconv -f UTF-8 -t UTF-16LE "$table" >utf16.txt
 check "UTF-16 without a byte-order mark" 2 "histchart: cannot read input table 'utf16.txt': it is UTF-16 text; save it as ASCII or UTF-8$nl" 0 \
   "$bin" utf16.txt 10 "$font" out/
+# A table whose dSOC values are all there but none finite has records: they are left out, not
+# missing.
+printf 'h\nh\nh\n1 nan 2 3 4 5 6 7\n2 inf 3 4 5 6 7 8\n3 -inf 1 1 1 1 1 9\n' >nan.txt
+check "dSOC not finite" 0 "histchart: left out values of 'dSOC': 3 are not finite numbers$nl" 7 \
+  "$bin" nan.txt 10 "$font" out/
