@@ -201,23 +201,18 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
   // nothing, and a 3 MB word does not fit; where 2 MiB are left, a word just under them fits
   // however far into the file it starts, as it does from a pipe.
   const std::string big(3000000, 'w');
-  const struct {
-    std::string text;
-    int megabytes;
-    bool fits;
-  } cases[] = {{big + "\nh\nh\n", 8, true},
-               {"h\nh\nh\n1 " + big + " 2\n", 8, false},
-               {big + "\nh\nh\n1 " + std::string(2000000, '7') + " 2\n", 16, true}};
-  for (const auto& c : cases) {
-    const std::string path = write_file("long.txt", c.text);
+  for (const auto& [table, megabytes, fits] :
+       {std::tuple{big + "\nh\nh\n", 8, true}, std::tuple{"h\nh\nh\n1 " + big + " 2\n", 8, false},
+        std::tuple{big + "\nh\nh\n1 " + std::string(2000000, '7') + " 2\n", 16, true}}) {
+    const std::string path = write_file("long.txt", table);
     ReadOptions options;
-    options.memory_limit = kRunOverhead + (std::size_t(c.megabytes) << 20);
+    options.memory_limit = kRunOverhead + (std::size_t(megabytes) << 20);
     TableReading reading;
     const MaybeFailure failure = InputFile(path).read(options, reading);
-    EXPECT_EQ(failure ? failure->line() : "", c.fits ? ""
-                                                     : "histchart: out of memory reading '" + path +
-                                                           "': the table does not fit in memory")
-        << c.megabytes;
+    EXPECT_EQ(failure ? failure->line() : "", fits ? ""
+                                                   : "histchart: out of memory reading '" + path +
+                                                         "': the table does not fit in memory")
+        << megabytes;
     std::filesystem::remove(path);
   }
 }
