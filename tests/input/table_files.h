@@ -35,11 +35,12 @@ inline std::string write_file(const std::string& name, const std::string& conten
 }
 
 // `text` cut at `cuts`, each part compressed alone, one after the other: zstd frames with
-// their checksums, bzip2 streams in blocks of 100 kB, xz streams of one block or, with
-// `xz_block` set, of blocks of that size (as xz -T writes them).
+// their checksums (windows of 2^`zstd_window` bytes where set), bzip2 streams in blocks of
+// 100 kB, xz streams of one block or, with `xz_block` set, of blocks of that size (as xz -T
+// writes them).
 inline std::string compressed(Compression format, const std::string& text,
-                              const std::vector<std::size_t>& cuts = {},
-                              std::uint64_t xz_block = 0) {
+                              const std::vector<std::size_t>& cuts = {}, std::uint64_t xz_block = 0,
+                              int zstd_window = 0) {
   std::string file;
   std::size_t from = 0;
   for (std::size_t i = 0; i <= cuts.size(); ++i) {
@@ -51,6 +52,7 @@ inline std::string compressed(Compression format, const std::string& text,
       ZSTD_CCtx* context = ZSTD_createCCtx();
       ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
       ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 1);
+      if (zstd_window > 0) ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, zstd_window);
       part.resize(ZSTD_compress2(context, part.data(), part.size(), in, size));
       ZSTD_freeCCtx(context);
     } else if (format == Compression::bzip2) {
