@@ -32,30 +32,16 @@ ReferenceTable held_table(const TableReading& reading) {
   return table;
 }
 
-// The table as the program reads it from a file: on `cpus` threads, in pieces that begin at
-// `starts` where given; from a pipe, in blocks of `block` bytes, where that is given.
-ReferenceTable read(const std::string& text, int cpus = 1, std::vector<std::uint64_t> starts = {},
-                    std::size_t block = 0) {
-  const std::string file = write_file("table.txt", text);
+// The table as the program reads it from a file, on `cpus` threads.
+ReferenceTable read(const std::string& text, int cpus = 1) {
+  const std::string path = write_file("table.txt", text);
   ReadOptions options;
   options.cpus = cpus;
   options.memory_limit = kRunOverhead + (std::size_t{64} << 20);
-  options.piece_starts = std::move(starts);
-  options.block_size = block;
-  std::string path = file;
-  int pipe_ends[2] = {-1, -1};
-  if (block > 0) {
-    // The whole table fits in the pipe: no writer needs to run beside the reader.
-    EXPECT_EQ(::pipe(pipe_ends), 0);
-    EXPECT_EQ(::write(pipe_ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
-    ::close(pipe_ends[1]);
-    path = "/proc/self/fd/" + std::to_string(pipe_ends[0]);
-  }
   TableReading reading;
   const MaybeFailure failure = InputFile(path).read(options, reading);
   EXPECT_FALSE(failure) << failure->line();
-  if (block > 0) ::close(pipe_ends[0]);
-  std::filesystem::remove(file);
+  std::filesystem::remove(path);
   return held_table(reading);
 }
 
@@ -156,40 +142,6 @@ TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
   EXPECT_EQ(dsoc, 2);
 }
 
-TEST(InputFile, ReadsPiecesAndBlocksAsOneReadingDoes) {
-  // Records split over two and three lines, blank and white-space lines, CR LF rows, extra
-  // columns, fields that are not numbers (also far from the start, where a piece's own
-  // reading finds them), non-finite values, a long line, and an incomplete record at the end.
-  std::string text =
-      "h1\nh2\nh3\n1 2 3 4\n5 6 7 8\n2 2.5 NA\n3\n4 5 6 7 9\n\n   \t \r\n3 1 1 1 1 1 1 1\r\n"
-      "4 nan inf 1e999 -0 1,5 x 7 8 9 10\n5 1 2 3 4 5 6 7\n6 " +
-      std::string(300, '9') + " 1 2 3 4 5 6 " + std::string(200, 'z') + "\n7 1 2\n3 4\n5 6\n7\n";
-  for (int i = 0; i < 20; ++i) text += "9 1 2 3 4 5 6 7\n";
-  text += "9 1 - 3 4 5 6 -7-\n9 1 2 3 4 5 6 7\n8 1";
-  // Records split the same way on every line: a piece or a block that starts inside a record
-  // never meets the true reading, and is read again whole.
-  std::string split = "h\nh\nh\n";
-  for (int i = 0; i < 80; ++i)
-    split += std::to_string(i) + " 1.5 " + std::to_string(i % 9) + " 3\n4 5 6 7\n";
-  for (const std::string& table : {text, split}) {
-    const ReferenceTable expected = canonical(reference_table(table));
-    for (std::uint64_t cut = 0; cut <= table.size(); ++cut) {
-      ASSERT_TRUE(same(read(table, 2, {cut}), expected)) << "a cut at " << cut;
-    }
-    for (std::size_t block : {1, 2, 3, 5, 8, 13, 40, 200, 300, 1000}) {
-      EXPECT_TRUE(same(read(table, 3, {}, block), expected)) << "blocks of " << block;
-      EXPECT_TRUE(same(read(table, 1, {}, block), expected)) << "blocks of " << block;
-    }
-  }
-  const std::string small = "h\nh\nh\n1 2 3\n4 5 6 7 8\n9 1 2 3 x 5 6 7\n8\n1 2";
-  const ReferenceTable expected_small = canonical(reference_table(small));
-  for (std::uint64_t a = 0; a <= small.size(); ++a) {
-    for (std::uint64_t b = a + 1; b <= small.size(); ++b) {
-      ASSERT_TRUE(same(read(small, 3, {a, b}), expected_small)) << "cuts at " << a << ", " << b;
-    }
-  }
-}
-
 TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
   // Several buffers' worth, and a header line and a word each longer than the read buffer.
   const std::string text =
@@ -217,63 +169,19 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
   }
 }
 
-TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
+TEST(InputFile, NoticesATableThatChangesBetweenItsTwoReadings) {
   const std::string rows = "x 1.0 1e999 0 0 0 0 -0\ny 1 2 3 4 5 6 7" + std::string(30, ' ') + "\n";
-  const std::string text = example_table(200) + rows;
+  const std::string base = example_table(200), text = base + rows;
   const std::string path = write_file("t.txt", text);
-  // Held in full, held in part (a chunk of about 75,000 of its 80,002 records), held not at all; on
-  // one thread and in pieces on three; and compressed, read again by decompressing again.
-  struct Run {
-    std::size_t memory;
+  // Held not at all: on one thread, in pieces on three, and compressed (read again by
+  // decompressing again).
+  const struct {
     int cpus;
     std::vector<std::uint64_t> starts;
     bool gzip = false;
-  };
-  constexpr std::size_t kPart = kRunOverhead + (std::size_t{4} << 20);
-  const Run runs[] = {{kRunOverhead + 56000000, 1, {}},
-                      {kPart, 1, {}},
-                      {kRunOverhead, 1, {}},
-                      {kPart, 3, {500000, 1200000}},
-                      {kRunOverhead, 3, {500000, 1200000}},
-                      {kRunOverhead, 1, {}, true},
-                      {kPart, 3, {}, true}};
-  auto write_table = [&](const Run& run, const std::string& table) {
-    write_file("t.txt", run.gzip ? stored_gzip(table) : table);
-  };
-  // The first reading, then the counting of what it held and of what it reads again; nothing
-  // where the two readings did not agree.
-  using Bins = std::array<std::vector<Bin>, kSeriesCount>;
-  auto first_reading = [&](const Run& run, TableReading& reading) {
-    write_table(run, text);
-    ReadOptions options;
-    options.memory_limit = run.memory;
-    options.cpus = run.cpus;
-    options.piece_starts = run.starts;
-    ASSERT_FALSE(InputFile(path).read(options, reading));
-    EXPECT_EQ(reading.unheld.has_value(), &run != runs);
-  };
-  auto count = [&](const Run& run, TableReading& reading, MaybeFailure& failure) {
-    BinCounting counting(reading.ranges, 10, run.cpus);
-    failure = counting.count_held(reading.held.parts);
-    if (!failure && reading.unheld) {
-      failure = read_again(*reading.unheld, path, run.cpus,
-                           [&](int worker, auto rows) { counting.count(worker, rows); });
-    }
-    return failure ? std::nullopt : counting.bins();
-  };
-  std::optional<Bins> all;
-  for (const Run& run : runs) {
-    TableReading reading;
-    first_reading(run, reading);
-    MaybeFailure failure;
-    const std::optional<Bins> bins = count(run, reading, failure);
-    ASSERT_TRUE(bins);
-    if (!all) all = bins;
-    for (int i = 0; i < kSeriesCount; ++i) EXPECT_TRUE(same_bins((*all)[i], (*bins)[i])) << i;
-  }
+  } runs[] = {{1, {}}, {3, {500000, 1200000}}, {1, {}, true}};
   // Between the two readings the table gains a row; or, keeping its size and time, a value is
   // no longer finite, or a row becomes two; or, keeping its size, a value changes.
-  const std::string base = example_table(200);
   const struct {
     std::string now;
     bool same_time;
@@ -284,19 +192,29 @@ TEST(InputFile, CountsWhatItCannotHoldByReadingTheFileAgain) {
       {base + "x 2.0" + rows.substr(5), false}};
   for (const auto& change : changes) {
     ASSERT_TRUE(change.now.size() != text.size() || change.now != text);
-    for (const Run& run : {runs[2], runs[4], runs[5]}) {
+    for (const auto& run : runs) {
+      write_file("t.txt", run.gzip ? stored_gzip(text) : text);
       TableReading reading;
-      first_reading(run, reading);
+      ReadOptions options;
+      options.memory_limit = kRunOverhead;
+      options.cpus = run.cpus;
+      options.piece_starts = run.starts;
+      ASSERT_FALSE(InputFile(path).read(options, reading));
+      ASSERT_TRUE(reading.unheld);
       const auto when = std::filesystem::last_write_time(path);
-      write_table(run, change.now);
+      write_file("t.txt", run.gzip ? stored_gzip(change.now) : change.now);
       std::filesystem::last_write_time(path,
                                        change.same_time ? when : when + std::chrono::seconds(1));
-      MaybeFailure failure;
-      const bool counted = count(run, reading, failure).has_value();
+      BinCounting counting(reading.ranges, 10, run.cpus);
+      MaybeFailure failure = counting.count_held(reading.held.parts);
+      if (!failure) {
+        failure = read_again(*reading.unheld, path, run.cpus,
+                             [&](int worker, auto rows) { counting.count(worker, rows); });
+      }
       // The second reading notices, or else the counts do not add up.
       EXPECT_TRUE(failure ? failure->line() == "histchart: cannot read input table '" + path +
                                                    "': it changed while it was read"
-                          : !counted)
+                          : !counting.bins())
           << change.now.substr(base.size());
     }
   }
