@@ -1,13 +1,17 @@
 #include "base/messages.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace {
 
 // Standard error is shared by the message lines and the progress line.
 std::mutex terminal;
-bool status_shown = false;
+// Atomic for the signal handler, which reads it without the lock.
+std::atomic<bool> status_shown{false};
 
 constexpr char kEraseLine[] = "\r\x1b[K";
 
@@ -60,6 +64,11 @@ void show_status_line(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
   status_shown = true;
+}
+
+void erase_status_line_in_handler() {
+  // The stream may be mid-write in the interrupted code: the bytes go around it.
+  if (status_shown) (void)!::write(STDERR_FILENO, kEraseLine, sizeof kEraseLine - 1);
 }
 
 void erase_status_line() {

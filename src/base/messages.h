@@ -31,3 +31,5 @@ void print_line(std::string_view line);
 // The progress line: drawn in place of the one before, and erased. Only for a terminal.
 void show_status_line(std::string_view text);
 void erase_status_line();
+// The same from a signal handler, about to end the process: async-signal-safe.
+void erase_status_line_in_handler();

@@ -37,3 +37,45 @@ printf 'h\nh\nh\n1 nan 2 2 2 2 2 2\n2 inf NA 3 3 3 3 3\n3 3 -inf 4 4 4 4 4\n4 4 
 check "counts of one and of more" 0 "histchart: fields read as 0 or their leading number in 'CH4': 1 is not a number, 'NA' on line 5${nl}\
 histchart: left out values of 'dSOC': 2 are not finite numbers${nl}histchart: left out values of 'CH4': 1 is not a finite number$nl" 7 \
   "$bin" counted.txt 10 "$font" out/
+
+# A run's helpers end with it, however it ends. Killed (SIGKILL) as its processes start their
+# first charts (each takes about a second), a run leaves none of them half a second later (an
+# unreaped zombie is gone), at most one temporary file (its own process's), and a run into the
+# same prefix right after keeps its own charts: nothing of the killed one renames anything later.
+alive() { [ -e "/proc/$1/stat" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
+drawing() { # waits until the run has made a temporary file in each of its processes
+  for ((t = 0; t < 600; t++)); do
+    [ "$(compgen -G 'out/*.jpg.*' | wc -l)" -ge "$(($(nproc) > 1 ? 2 : 1))" ] && return
+    sleep 0.02
+  done
+}
+rm -rf out && mkdir out
+"$bin" "$table" 10000 "$font" out/ 2>/dev/null &
+killed=$!
+drawing
+helpers=$(cat /proc/$killed/task/*/children 2>/dev/null)
+kill -KILL $killed
+{ wait $killed; } 2>/dev/null
+"$bin" "$table" 10 "$font" out/ || fail "after SIGKILL: the next run failed"
+sleep 0.5
+for h in $helpers; do alive "$h" && fail "SIGKILL: helper $h runs on"; done
+sleep 1
+[ "$(compgen -G 'out/*.jpg.*' | wc -l)" -le 1 ] || fail "SIGKILL: out/ holds $(ls out | tr '\n' ' ')"
+rm -f out/*.jpg.*
+same_charts "after SIGKILL" example
+whole_charts "after SIGKILL"
+# Every signal that ends a run by default, sent while its processes draw: no temporary file is
+# left, no helper runs on, and the run ends by the signal. (A core dump would only slow it.)
+for sig in INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
+  rm -rf out && mkdir out
+  bash -c 'ulimit -c 0; exec env --default-signal "$@"' - "$bin" "$table" 10000 "$font" out/ 2>/dev/null &
+  pid=$!
+  drawing
+  helpers=$(cat /proc/$pid/task/*/children 2>/dev/null)
+  kill -s "$sig" $pid
+  { wait $pid; } 2>/dev/null
+  status=$?
+  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig mid-run: status $status"
+  for h in $helpers; do alive "$h" && fail "SIG$sig mid-run: helper $h runs on"; done
+  whole_charts "SIG$sig mid-run"
+done
