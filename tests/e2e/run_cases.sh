@@ -79,3 +79,9 @@ for sig in INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
   for h in $helpers; do alive "$h" && fail "SIG$sig mid-run: helper $h runs on"; done
   whole_charts "SIG$sig mid-run"
 done
+# A font that is not a regular file is never opened: a FIFO would wait for a writer for ever.
+mkfifo font.fifo
+for f in font.fifo /dev/zero; do
+  check "$f as font" 0 "histchart: cannot use font '$f': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
+    timeout 5 "$bin" "$table" 10 "$f" out/
+done
