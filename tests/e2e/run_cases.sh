@@ -85,3 +85,14 @@ for f in font.fifo /dev/zero; do
   check "$f as font" 0 "histchart: cannot use font '$f': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
     timeout 5 "$bin" "$table" 10 "$f" out/
 done
+# On a terminal of 40 columns the progress line never takes the 40th (it would wrap, and each
+# redraw would leave a line behind), and a signal erases it as the end of the run does.
+if command -v script >/dev/null; then
+  rm -rf out && mkdir out
+  script -qec "stty cols 40; sh trickle.sh | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
+  script -qec "stty cols 40; '$bin' '$table' 10000 '$font' out/ & sleep 1.5; kill \$!; wait" /dev/null >>tty.txt
+  grep -aq 'histchart: drawing the charts: ' tty.txt || fail "40 columns: no progress line: $(cat -v tty.txt | head -c 300)"
+  long=$(sed 's/\r\x1b\[K/\n/g' tty.txt | tr -d '\r' | awk 'length > 39')
+  [ -z "$long" ] || fail "40 columns: a line of more than 39: $(cat -v <<<"$long" | head -c 300)"
+  [ -z "$(sed -e 's/.*\r\x1b\[K//' tty.txt | tr -d '\r\n')" ] || fail "40 columns: the terminal keeps $(cat -v tty.txt | tail -c 300)"
+fi
