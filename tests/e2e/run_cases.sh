@@ -96,3 +96,31 @@ if command -v script >/dev/null; then
   [ -z "$long" ] || fail "40 columns: a line of more than 39: $(cat -v <<<"$long" | head -c 300)"
   [ -z "$(sed -e 's/.*\r\x1b\[K//' tty.txt | tr -d '\r\n')" ] || fail "40 columns: the terminal keeps $(cat -v tty.txt | tail -c 300)"
 fi
+# Out of memory, each phase says what did not fit: swept up in address space from where the
+# program can just start (measured in e2e.sh) to where 10000 bins are drawn, every run ends
+# with the loader's refusal, the bins' or the table's line and no chart, or the lines of the
+# charts that could not be drawn and the others whole; the bins and the charts are each met.
+if [ -n "${mapped:-}" ]; then
+  seen=""
+  for ((k = 0; k <= 14; k++)); do
+    rm -rf out && mkdir out
+    bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 700 * k)) "$bin" "$table" 10000 "$font" out/ 2>stderr
+    status=$?
+    unwritten=$(grep -c "^histchart: out of memory drawing 'out/[A-Za-z_0-9]*\.jpg': the chart does not fit in memory$" stderr)
+    case $status in
+      127) grep -q 'error while loading shared libraries' stderr || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: $(head -c 200 stderr)" ;;
+      2) [[ "$(cat stderr)" =~ ^"histchart: out of memory "("binning '"[^$nl]*"': 10000 bins do not fit in memory"|"reading '"[^$nl]*"': the table does not fit in memory")$ ]] &&
+           [ -z "$(ls out)" ] || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status 2 $(head -c 200 stderr)"
+         grep -q binning stderr && seen+=b ;;
+      3) [ "$unwritten" -gt 0 ] && [ "$(ls out | wc -l)" -eq $((7 - unwritten)) ] &&
+           ! grep -v -e '^draw_text() error: ' -e '^histchart: out of memory drawing ' stderr | grep -q . ||
+           fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status 3 with $(ls out | wc -l) charts: $(head -c 200 stderr)"
+         whole_charts "ulimit -v, 10000 bins, +$((700 * k)) KiB"
+         seen+=d ;;
+      0) [ "$(ls out | wc -l)" -eq 7 ] || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: not 7 charts"
+         break ;;
+      *) fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status $status $(head -c 200 stderr)" ;;
+    esac
+  done
+  [[ "$seen" == *b*d* ]] || fail "ulimit -v, 10000 bins: the bins and the charts not both met ($seen)"
+fi
