@@ -38,89 +38,60 @@ check "counts of one and of more" 0 "histchart: fields read as 0 or their leadin
 histchart: left out values of 'dSOC': 2 are not finite numbers${nl}histchart: left out values of 'CH4': 1 is not a finite number$nl" 7 \
   "$bin" counted.txt 10 "$font" out/
 
-# A run's helpers end with it, however it ends. Killed (SIGKILL) as its processes start their
-# first charts (each takes about a second), a run leaves none of them half a second later (an
-# unreaped zombie is gone), at most one temporary file (its own process's), and a run into the
-# same prefix right after keeps its own charts: nothing of the killed one renames anything later.
-alive() { [ -e "/proc/$1/stat" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
-drawing() { # waits until the run has made a temporary file in each of its processes
-  for ((t = 0; t < 600; t++)); do
-    [ "$(compgen -G 'out/*.jpg.*' | wc -l)" -ge "$(($(nproc) > 1 ? 2 : 1))" ] && return
-    sleep 0.02
-  done
-}
-rm -rf out && mkdir out
-"$bin" "$table" 10000 "$font" out/ 2>/dev/null &
-killed=$!
-drawing
-helpers=$(cat /proc/$killed/task/*/children 2>/dev/null)
-kill -KILL $killed
-{ wait $killed; } 2>/dev/null
-"$bin" "$table" 10 "$font" out/ || fail "after SIGKILL: the next run failed"
-sleep 0.5
-for h in $helpers; do alive "$h" && fail "SIGKILL: helper $h runs on"; done
-sleep 1
-[ "$(compgen -G 'out/*.jpg.*' | wc -l)" -le 1 ] || fail "SIGKILL: out/ holds $(ls out | tr '\n' ' ')"
-rm -f out/*.jpg.*
-same_charts "after SIGKILL" example
-whole_charts "after SIGKILL"
-# Every signal that ends a run by default, sent while its processes draw: no temporary file is
-# left, no helper runs on, and the run ends by the signal. (A core dump would only slow it.)
-for sig in INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
+# A run's processes all end with it, however it ends. Each signal is sent once each process of
+# a run of 10000 bins (a second or more a chart) draws a chart, SIGTERM once a chart is finished
+# too: the run ends by it, its finished charts whole, no helper runs on, no temporary file is
+# left (after SIGKILL, at most its own process's), and nothing of it renames a chart over those
+# of the next run.
+gone() { [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]; }
+second=$(($(nproc) > 1 ? 1 : 0))  # the index of the last temporary file to wait for
+for sig in KILL INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
   rm -rf out && mkdir out
   bash -c 'ulimit -c 0; exec env --default-signal "$@"' - "$bin" "$table" 10000 "$font" out/ 2>/dev/null &
   pid=$!
-  drawing
-  helpers=$(cat /proc/$pid/task/*/children 2>/dev/null)
+  for ((t = 0; t < 600; t++)); do
+    charts=(out/*.jpg) temps=(out/*.jpg.*)  # no process forked: the run has the cores
+    { [ -e "${charts[0]}" ] || [ "$sig" != TERM ]; } && [ -e "${temps[second]:-}" ] && break
+    sleep 0.02
+  done
+  helpers=$(cat /proc/$pid/task/*/children) finished=$(ls out | grep -v '\.jpg\.')
   kill -s "$sig" $pid
   { wait $pid; } 2>/dev/null
   status=$?
-  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig mid-run: status $status"
-  for h in $helpers; do alive "$h" && fail "SIG$sig mid-run: helper $h runs on"; done
-  whole_charts "SIG$sig mid-run"
+  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
+  [ "$sig" != KILL ] || { "$bin" "$table" 10 "$font" out/ && sleep 0.5; } || fail "SIGKILL: the next run failed"
+  for h in $helpers; do gone "$h" || fail "SIG$sig: helper $h runs on"; done
+  for f in $finished; do [ -e "out/$f" ] || fail "SIG$sig: $f is gone"; done
+  if [ "$sig" = KILL ]; then
+    sleep 1
+    [ "$(compgen -G 'out/*.jpg.*' | wc -l)" -le 1 ] || fail "SIGKILL: out/ holds $(ls out | tr '\n' ' ')"
+    rm -f out/*.jpg.*
+    same_charts "after SIGKILL" example
+  fi
+  whole_charts "SIG$sig"
 done
 # A font that is not a regular file is never opened: a FIFO would wait for a writer for ever.
 mkfifo font.fifo
-for f in font.fifo /dev/zero; do
-  check "$f as font" 0 "histchart: cannot use font '$f': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
-    timeout 5 "$bin" "$table" 10 "$f" out/
-done
-# On a terminal of 40 columns the progress line never takes the 40th (it would wrap, and each
-# redraw would leave a line behind), and a signal erases it as the end of the run does.
-if command -v script >/dev/null; then
-  rm -rf out && mkdir out
-  script -qec "stty cols 40; sh trickle.sh | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
-  script -qec "stty cols 40; '$bin' '$table' 10000 '$font' out/ & sleep 1.5; kill \$!; wait" /dev/null >>tty.txt
-  grep -aq 'histchart: drawing the charts: ' tty.txt || fail "40 columns: no progress line: $(cat -v tty.txt | head -c 300)"
-  long=$(sed 's/\r\x1b\[K/\n/g' tty.txt | tr -d '\r' | awk 'length > 39')
-  [ -z "$long" ] || fail "40 columns: a line of more than 39: $(cat -v <<<"$long" | head -c 300)"
-  [ -z "$(sed -e 's/.*\r\x1b\[K//' tty.txt | tr -d '\r\n')" ] || fail "40 columns: the terminal keeps $(cat -v tty.txt | tail -c 300)"
-fi
+check "a FIFO as font" 0 "histchart: cannot use font 'font.fifo': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
+  timeout 5 "$bin" "$table" 10 font.fifo out/
 # Out of memory, each phase says what did not fit: swept up in address space from where the
-# program can just start (measured in e2e.sh) to where 10000 bins are drawn, every run ends
-# with the loader's refusal, the bins' or the table's line and no chart, or the lines of the
-# charts that could not be drawn and the others whole; the bins and the charts are each met.
+# program can just start (measured in e2e.sh) to where 10000 bins are drawn, each run ends with
+# the loader's refusal, the bins' line and no chart, or a line for each chart that could not be
+# drawn and the others whole; the bins and the charts are each met.
 if [ -n "${mapped:-}" ]; then
   seen=""
   for ((k = 0; k <= 14; k++)); do
     rm -rf out && mkdir out
     bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 700 * k)) "$bin" "$table" 10000 "$font" out/ 2>stderr
-    status=$?
-    unwritten=$(grep -c "^histchart: out of memory drawing 'out/[A-Za-z_0-9]*\.jpg': the chart does not fit in memory$" stderr)
-    case $status in
-      127) grep -q 'error while loading shared libraries' stderr || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: $(head -c 200 stderr)" ;;
-      2) [[ "$(cat stderr)" =~ ^"histchart: out of memory "("binning '"[^$nl]*"': 10000 bins do not fit in memory"|"reading '"[^$nl]*"': the table does not fit in memory")$ ]] &&
-           [ -z "$(ls out)" ] || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status 2 $(head -c 200 stderr)"
-         grep -q binning stderr && seen+=b ;;
-      3) [ "$unwritten" -gt 0 ] && [ "$(ls out | wc -l)" -eq $((7 - unwritten)) ] &&
-           ! grep -v -e '^draw_text() error: ' -e '^histchart: out of memory drawing ' stderr | grep -q . ||
-           fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status 3 with $(ls out | wc -l) charts: $(head -c 200 stderr)"
-         whole_charts "ulimit -v, 10000 bins, +$((700 * k)) KiB"
-         seen+=d ;;
-      0) [ "$(ls out | wc -l)" -eq 7 ] || fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: not 7 charts"
-         break ;;
-      *) fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status $status $(head -c 200 stderr)" ;;
+    status=$? charts=$(ls out | wc -l) drawing="^histchart: out of memory drawing 'out/[A-Za-z_0-9]*\.jpg': the chart does not fit in memory$"
+    case $status:$charts:$(grep -v -e '^draw_text() error: ' -e "$drawing" stderr) in
+      127:0:*"error while loading shared libraries"*) ;;
+      2:0:"histchart: out of memory binning '$table': 10000 bins do not fit in memory") seen+=b ;;
+      3:*:) [ "$(grep -c "$drawing" stderr)" -eq $((7 - charts)) ] && seen+=d || fail "ulimit -v, 10000 bins: status 3, $charts charts, $(head -c 200 stderr)" ;;
+      0:7:) break ;;
+      *) fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status $status, $charts charts, $(head -c 200 stderr)" ;;
     esac
+    whole_charts "ulimit -v, 10000 bins, +$((700 * k)) KiB"
   done
   [[ "$seen" == *b*d* ]] || fail "ulimit -v, 10000 bins: the bins and the charts not both met ($seen)"
 fi
