@@ -27,8 +27,9 @@ std::optional<std::string> no_bars_line(const Series& s) {
          shown + ": its chart has no bars";
 }
 
-// What an allocation failure while counting says: the bins, of which a run holds a set a
-// counting thread, are what grows with the bin count.
+// What an allocation failure while counting says, where the phase it happened in has not named
+// it (the second reading names its own): the bins, of which a run holds a set a counting
+// thread, are what grows with the bin count.
 void name_bins(Failure& failure, const std::string& path, int bin_count) {
   if (failure.kind != Failure::Kind::out_of_memory || failure.what != "out of memory") return;
   failure.what = "out of memory binning";
