@@ -1,13 +1,17 @@
 #include "base/messages.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
+
+#include <unistd.h>
 
 namespace {
 
 // Standard error is shared by the message lines and the progress line.
 std::mutex terminal;
-bool status_shown = false;
+// Atomic for the signal handler, which reads it without the lock.
+std::atomic<bool> status_shown{false};
 
 constexpr char kEraseLine[] = "\r\x1b[K";
 
@@ -25,17 +29,60 @@ std::string diagnostic(std::string_view what, std::string_view subject, std::str
   return line;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence that starts `text`, 0 where none does (the
+// ranges of the Unicode standard's table of well-formed sequences: no overlong form, no
+// surrogate, nothing beyond U+10FFFF).
+std::size_t utf8_length(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xbf;  // the second byte's range
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    if (lead == 0xe0) low = 0xa0;
+    if (lead == 0xed) high = 0x9f;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    if (lead == 0xf0) low = 0x90;
+    if (lead == 0xf4) high = 0x8f;
+  }
+  if (length == 0 || text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (byte(i) < 0x80 || byte(i) > 0xbf) return 0;
+  }
+  return length;
+}
+
+void append_hex(std::string& shown, unsigned char c) {
+  constexpr char kHex[] = "0123456789abcdef";
+  shown += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+}
+
+}  // namespace
+
 std::string printable(std::string_view text) {
   std::string shown;
   shown.reserve(text.size());
-  for (const char byte : text) {
-    const auto c = static_cast<unsigned char>(byte);
-    if (c < 0x20 || c == 0x7f) {
-      constexpr char kHex[] = "0123456789abcdef";
-      shown += {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
-    } else {
-      shown += byte;
+  while (!text.empty()) {
+    const auto c = static_cast<unsigned char>(text[0]);
+    std::size_t length = c < 0x80 ? 1 : utf8_length(text);
+    // C1 controls are terminal controls as much as C0 ones (0x9b is CSI): as a lone byte, where
+    // a terminal takes 8-bit controls, and as U+0080 to U+009F, where it reads UTF-8.
+    const bool control = c < 0x20 || c == 0x7f || (length == 0 && c <= 0x9f) ||
+                         (length == 2 && c == 0xc2 && static_cast<unsigned char>(text[1]) <= 0x9f);
+    if (length == 0) length = 1;
+    for (std::size_t i = 0; i < length; ++i) {
+      if (control) {
+        append_hex(shown, static_cast<unsigned char>(text[i]));
+      } else {
+        shown += text[i];
+      }
     }
+    text.remove_prefix(length);
   }
   return shown;
 }
@@ -60,6 +107,11 @@ void show_status_line(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
   status_shown = true;
+}
+
+void erase_status_line_in_handler() {
+  // The stream may be mid-write in the interrupted code: the bytes go around it.
+  if (status_shown) (void)!::write(STDERR_FILENO, kEraseLine, sizeof kEraseLine - 1);
 }
 
 void erase_status_line() {

@@ -18,8 +18,9 @@
 // The subject is shown through printable().
 std::string diagnostic(std::string_view what, std::string_view subject, std::string_view reason);
 
-// `text` with its control bytes (below 0x20, and 0x7f) written as \xHH, in lowercase hex; other
-// bytes as they are.
+// `text` with its control characters written as \xHH a byte, in lowercase hex: the bytes below
+// 0x20 and 0x7f, the bytes 0x80 to 0x9f that are not part of a UTF-8 sequence, and U+0080 to
+// U+009F in UTF-8. Other bytes as they are, UTF-8 or not.
 std::string printable(std::string_view text);
 
 // "1 is not a number", "2 are not numbers": the count with the phrase that agrees with it.
@@ -31,3 +32,5 @@ void print_line(std::string_view line);
 // The progress line: drawn in place of the one before, and erased. Only for a terminal.
 void show_status_line(std::string_view text);
 void erase_status_line();
+// The same from a signal handler, about to end the process: async-signal-safe.
+void erase_status_line_in_handler();

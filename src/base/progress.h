@@ -2,7 +2,8 @@
 //
 // Only when standard error is a terminal, and only once a phase has run for about a second:
 // the line is redrawn in place (carriage return, then erase to the end of the line) at most
-// about ten times a second, and erased before any message line and when the phase ends, so
+// about ten times a second, cut to the terminal's width so that it never wraps (a wrapped line
+// could not be erased in place), and erased before any message line and when the phase ends, so
 // that the terminal keeps nothing but the run's messages. When standard error is not a
 // terminal nothing changes at all: no thread, no byte more.
 #pragma once
@@ -12,8 +13,13 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "base/thread.h"
+
+// The line "histchart: WHAT: COUNTS" in fewer than `columns` columns: WHAT cut short with "..."
+// first, then the whole line, never inside a UTF-8 sequence.
+std::string fitted_status_line(std::string_view what, std::string_view counts, int columns);
 
 class Progress {
  public:

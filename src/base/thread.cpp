@@ -3,6 +3,8 @@
 #include <new>
 #include <utility>
 
+#include "base/signals.h"
+
 namespace {
 
 void* run_body(void* body) {
@@ -24,6 +26,9 @@ bool Thread::start(std::function<void()> body) {
   bool started = pthread_attr_init(&attributes) == 0;
   if (started) {
     pthread_attr_setstacksize(&attributes, kThreadStack);
+    // A thread starts with its creator's mask: blocked here, the ending signals stay blocked in
+    // it for good, and their handler runs only on the main thread, which guards its windows.
+    InterruptsBlocked blocked;
     started = pthread_create(&id_, &attributes, run_body, body_.get()) == 0;
     pthread_attr_destroy(&attributes);
   }

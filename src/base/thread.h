@@ -5,6 +5,8 @@
 // in full; std::thread takes the 8 MiB default of `ulimit -s`, a hundred times what a reading
 // thread uses. And where a thread cannot start, the work goes on with fewer (the caller's own
 // thread at least), so start() reports it rather than throwing.
+//
+// Every thread started here has the ending signals blocked (see signals.h) for its whole life.
 #pragma once
 
 #include <cstddef>

@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "binning/bin_counting.h"
 #include "driver/histogram_job.h"
+#include "input/file_stretch.h"
 
 namespace {
 
@@ -24,6 +25,17 @@ std::optional<std::string> no_bars_line(const Series& s) {
   }
   return "histchart: all " + std::to_string(range.finite) + " values of '" + name + "' are " +
          shown + ": its chart has no bars";
+}
+
+// What an allocation failure while counting says, where the phase it happened in has not named
+// it (the second reading names its own): the bins, of which a run holds a set a counting
+// thread, are what grows with the bin count.
+void name_bins(Failure& failure, const std::string& path, int bin_count) {
+  if (failure.kind != Failure::Kind::out_of_memory || failure.what != "out of memory") return;
+  failure.what = "out of memory binning";
+  failure.subject = path;
+  failure.reason =
+      counted(static_cast<std::uint64_t>(bin_count), "bin does", "bins do") + " not fit in memory";
 }
 
 }  // namespace
@@ -45,8 +57,19 @@ void HistogramJob::make_bins() {
       failure =
           read_again(*unheld, input_file, threads,
                      [&](int worker, std::span<const Row> rows) { counting.count(worker, rows); });
+      // Where the counters take more than a read buffer, they are what left the reading no
+      // room: fewer bins would do, a smaller table would not.
+      const std::uint64_t counters = static_cast<std::uint64_t>(threads) * kSeriesCount *
+                                     (static_cast<std::uint64_t>(bin_count) + 1) *
+                                     (sizeof(double) + sizeof(std::uint64_t));  // edge, count
+      if (failure && failure->kind == Failure::Kind::out_of_memory && counters > kReadBuffer) {
+        failure = Failure::out_of_memory();
+      }
     }
-    if (failure) return;
+    if (failure) {
+      name_bins(*failure, input_file, bin_count);
+      return;
+    }
     held = HeldRecords();  // not needed again: the charts need the bins alone
     const auto bins = counting.bins();
     if (!bins) {
@@ -63,10 +86,6 @@ void HistogramJob::make_bins() {
     }
   } catch (...) {
     failure = Failure::of_current_exception();
-    if (failure->kind == Failure::Kind::out_of_memory) {
-      failure->what = "out of memory binning";
-      failure->subject = input_file;
-      failure->reason = "the bins do not fit in memory";
-    }
+    name_bins(*failure, input_file, bin_count);
   }
 }

@@ -6,26 +6,31 @@
 #include <cstring>
 #include <utility>
 
+#include "base/messages.h"
+
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
-// The temporary file of the chart in progress, for the interrupt handler. It is set and
-// cleared only while the interrupt signals are blocked, so the handler never sees a file that
-// exists without its name, nor a name whose file has been renamed into place.
+// The temporary file of the chart in progress, for the signal handler. It is set and cleared
+// only while the ending signals are blocked, so the handler never sees a file that exists
+// without its name, nor a name whose file has been renamed into place.
 std::atomic<const char*> temp_file_in_progress{nullptr};
 // The processes drawing charts beside this one, likewise set and cleared with the signals
-// blocked: an interrupt ends them, and so their temporary files, before this process ends.
+// blocked: a signal ends them, and so their temporary files, before this process ends.
 std::atomic<pid_t> helpers_in_progress[kMaxChartProcesses];
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// In a helper, the run's own process; 0 in the run's process.
+pid_t run_process = 0;
 
-void on_interrupt(int signal) {
+void on_ending_signal(int signal) {
+  erase_status_line_in_handler();
   if (const char* name = temp_file_in_progress.load()) ::unlink(name);
   for (std::atomic<pid_t>& helper : helpers_in_progress) {
-    if (const pid_t pid = helper.load(); pid > 0) ::kill(pid, signal);
+    if (const pid_t pid = helper.load(); pid > 0) ::kill(pid, helper_end_signal());
   }
   for (std::atomic<pid_t>& helper : helpers_in_progress) {
     if (const pid_t pid = helper.load(); pid > 0) ::waitpid(pid, nullptr, 0);
@@ -36,19 +41,36 @@ void on_interrupt(int signal) {
   std::raise(signal);
 }
 
+void handle(int signal) {
+  struct sigaction action {};
+  action.sa_handler = on_ending_signal;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+}
+
+bool run_has_ended() { return run_process != 0 && ::getppid() != run_process; }
+
 }  // namespace
 
 void remove_temp_file_on_interrupt() {
   static_assert(std::atomic<const char*>::is_always_lock_free);
   static_assert(std::atomic<pid_t>::is_always_lock_free);
-  for (int s : kInterrupts) {
+  for (int s : kEndingSignals) {
     struct sigaction action {};
     // A signal the caller chose to ignore (nohup, a background job) stays ignored.
     if (sigaction(s, nullptr, &action) != 0 || action.sa_handler == SIG_IGN) continue;
-    action = {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(s, &action, nullptr);
+    handle(s);
+  }
+}
+
+void follow_run(pid_t run) {
+  // The slots it inherited are its siblings'.
+  for (std::atomic<pid_t>& helper : helpers_in_progress) helper = 0;
+  run_process = run;
+  handle(helper_end_signal());
+  // The run may have ended before the signal was asked for: then no one would send it.
+  if (::prctl(PR_SET_PDEATHSIG, helper_end_signal()) != 0 || run_has_ended()) {
+    std::raise(helper_end_signal());
   }
 }
 
@@ -104,12 +126,18 @@ MaybeFailure ChartFile::commit() {
   stream_ = nullptr;
   if (failure == 0) {
     InterruptsBlocked blocked;
-    if (std::rename(temp_name_.c_str(), final_name_.c_str()) == 0) {
+    if (run_has_ended()) {
+      // A helper outliving its run would rename its chart over a later run's. Its end signal
+      // is on its way, or is now: it ends the process, and the file with it, once unblocked.
+      std::raise(helper_end_signal());
+      failure = ECANCELED;
+    } else if (std::rename(temp_name_.c_str(), final_name_.c_str()) == 0) {
       temp_file_in_progress = nullptr;
       temp_name_.clear();
       return std::nullopt;
+    } else {
+      failure = errno;
     }
-    failure = errno;
   }
   discard();
   return this->failure(failure);
@@ -127,12 +155,3 @@ void ChartFile::discard() {
 void remove_temp_file(const std::string& name) { ::unlink(name.c_str()); }
 
 void set_chart_helper(int slot, pid_t pid) { helpers_in_progress[slot] = pid; }
-
-InterruptsBlocked::InterruptsBlocked() {
-  sigset_t set;
-  sigemptyset(&set);
-  for (int s : kInterrupts) sigaddset(&set, s);
-  sigprocmask(SIG_BLOCK, &set, &old_);
-}
-
-InterruptsBlocked::~InterruptsBlocked() { sigprocmask(SIG_SETMASK, &old_, nullptr); }

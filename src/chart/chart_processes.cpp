@@ -146,8 +146,6 @@ void take_records(std::string_view bytes, std::vector<std::optional<ChartOutcome
 [[noreturn]] void run_helper(int to_parent, PassCounters& counters,
                              const std::vector<std::string>& names, const ChartWork& work) {
   try {
-    // A helper has no helpers of its own: the slots it inherited are its siblings'.
-    for (int s = 1; s < kMaxChartProcesses; ++s) set_chart_helper(s, 0);
     const int count = static_cast<int>(names.size());
     for (int i; (i = counters.next++) < count;) {
       ChartOutcome outcome;
@@ -224,6 +222,7 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
   std::vector<std::optional<ChartOutcome>> outcomes(names.size());
   Helpers helpers;
   helpers.all().reserve(static_cast<std::size_t>(processes));
+  const pid_t run = ::getpid();
   for (int slot = 1; slot < processes; ++slot) {
     int pipe_ends[2];
     if (::pipe2(pipe_ends, O_CLOEXEC) != 0) break;
@@ -232,6 +231,7 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
     {
       InterruptsBlocked blocked;
       pid = ::fork();
+      if (pid == 0) follow_run(run);
       if (pid > 0) set_chart_helper(slot, pid);
     }
     if (pid == 0) run_helper(to.get(), *counters, names, work);

@@ -6,6 +6,8 @@
 
 #include "chart/chart_layout.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 // Coordinates are truncated toward zero only here, as they reach GD. The layout keeps them far
@@ -16,9 +18,26 @@ int pixel(double v) {
   return static_cast<int>(v);
 }
 
+// GD opens the font by its path for every text: a FIFO would make each open wait for a writer,
+// a device could be read for ever. What cannot be stated (no such file) is GD's to report.
+bool not_a_regular_file(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+// GD's message for a font it cannot open, which it gives for a directory too.
+constexpr char kUnopenedFont[] = "draw_text() error: Could not find/open font";
+
 }  // namespace
 
+TextPen::TextPen(std::string font) : font_(std::move(font)), refused_(not_a_regular_file(font_)) {}
+
 void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, double angle) {
+  if (refused_) {
+    // As GD would have it: the measuring call and the drawing call fail alike.
+    messages_.insert(messages_.end(), 2, kUnopenedFont);
+    return;
+  }
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
   auto measure = [&]() -> std::optional<std::string> {
@@ -47,6 +66,7 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
 }
 
 std::optional<std::string> font_failure(const std::string& font) {
+  if (not_a_regular_file(font)) return "it is not a regular file";
   const FontCache fonts;
   std::array<int, 8> box{};
   // A label's size and characters: the failures that matter (no file, not a font) do not

@@ -22,10 +22,12 @@ class FontCache {
 
 // Renders every text of the charts with one TrueType font, in black. A text that the renderer
 // cannot draw gives the line "draw_text() error: <GD's message>" (once for the measuring call,
-// once for the drawing call) and the chart goes on without it.
+// once for the drawing call) and the chart goes on without it. A font that is not a regular
+// file (a FIFO, a device, a directory) is never handed to GD: each text gives GD's line for a
+// font it cannot open.
 class TextPen {
  public:
-  explicit TextPen(std::string font) : font_(std::move(font)) {}
+  explicit TextPen(std::string font);
 
   void draw(gdImagePtr image, const char* text, int size, int x, int y, double angle);
   // The lines of the texts that could not be drawn since the last call, in order.
@@ -33,12 +35,13 @@ class TextPen {
 
  private:
   std::string font_;
+  bool refused_;
   TextMeasures measures_;
   std::vector<std::string> messages_;
 };
 
-// Why the charts' text calls cannot use `font` (GD's own message), tried once the way they
-// use it; nothing where they can.
+// Why the charts' text calls cannot use `font` (GD's own message, or that it is not a regular
+// file), tried once the way they use it; nothing where they can.
 std::optional<std::string> font_failure(const std::string& font);
 
 // Draws the chart of `bins` and `title` into a fresh 432 x 216 palette image.

@@ -11,15 +11,25 @@
 
 void HistogramJob::draw_histograms() {
   FontCache fonts;
-  std::vector<std::string> names;
-  for (const Series& s : series) names.push_back(output_names[s.index]);
-  // One pen a process (each has its copy): it remembers what measuring each text gave.
-  TextPen pen(font_filename);
-  const std::vector<ChartOutcome> outcomes =
-      draw_in_processes(names, cpus, [&](int i, const TempFileMade& made) {
-        const Series& s = series[i];
-        return write_chart(output_names[s.index], s.bins, s.title, pen, made);
-      });
+  std::vector<ChartOutcome> outcomes;
+  try {
+    std::vector<std::string> names;
+    for (const Series& s : series) names.push_back(output_names[s.index]);
+    // One pen a process (each has its copy): it remembers what measuring each text gave.
+    TextPen pen(font_filename);
+    outcomes = draw_in_processes(names, cpus, [&](int i, const TempFileMade& made) {
+      const Series& s = series[i];
+      return write_chart(output_names[s.index], s.bins, s.title, pen, made);
+    });
+  } catch (...) {
+    // Around the charts, not in one: none is known written (a chart is whole under its name
+    // or absent, whatever is said of it), and every one is said unwritten.
+    for (const Series& s : series) {
+      print_line(chart_failure(output_names[s.index]).line());
+      ++unwritten_charts;
+    }
+    return;
+  }
   // The messages in chart order, as one process drawing the charts one after another gives them.
   for (const ChartOutcome& outcome : outcomes) {
     for (const std::string& line : outcome.messages) print_line(line);

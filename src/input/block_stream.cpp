@@ -150,7 +150,8 @@ std::string_view StreamTail::bytes(const Block& block, std::uint64_t from, std::
 void StreamTail::keep(const Block& block, std::uint64_t offset) {
   const std::uint64_t end = block.offset + block.size;
   std::string rest(bytes(block, std::min(offset, end), end));
-  if (rest.size() > room_) does_not_fit();
+  // Its end and its line are not known: a stream is not read twice.
+  if (rest.size() > room_) field_too_long(rest.size(), false, std::nullopt);
   kept_.swap(rest);
   kept_offset_ = std::min(offset, end);
 }

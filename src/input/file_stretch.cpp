@@ -8,11 +8,39 @@
 
 namespace {
 
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Refuses the word at the end of `buffer`, read from `offset` in the file, that the room
+// cannot hold: the file is read again around it, only on this way out, for its line (the
+// line breaks before it) and its length.
+[[noreturn]] void refuse_word(int fd, std::uint64_t offset, const std::vector<char>& buffer) {
+  std::uint64_t start = offset + buffer.size();
+  while (start > offset && !blank(buffer[start - offset - 1])) --start;
+  char chunk[1 << 14];
+  std::uint64_t line = 1, at = 0;
+  for (IoResult got;
+       at < start &&
+       (got = read_once(fd, chunk, std::min<std::uint64_t>(sizeof chunk, start - at), at)).bytes >
+           0;) {
+    line += static_cast<std::uint64_t>(std::count(chunk, chunk + got.bytes, '\n'));
+    at += got.bytes;
+  }
+  std::uint64_t end = offset + buffer.size();
+  bool whole = false;
+  for (IoResult got; !whole && (got = read_once(fd, chunk, sizeof chunk, end)).bytes > 0;) {
+    const char* stop = std::find_if(chunk, chunk + got.bytes, blank);
+    end += static_cast<std::uint64_t>(stop - chunk);
+    whole = stop != chunk + got.bytes;
+  }
+  field_too_long(end - start, true, line);
+}
+
 // Grows `buffer` (for a word that fills it) within `room`, which it borrows on the first
-// growth.
-void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room) {
+// growth; refuses the word (read from `offset` in `fd`) where the room cannot hold it.
+void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room, int fd,
+                   std::uint64_t offset) {
   const std::size_t size = buffer.size() * 2;
-  if (size - base > room.bytes()) does_not_fit();
+  if (size - base > room.bytes()) refuse_word(fd, offset, buffer);
   if (buffer.size() == base) room.borrow();
   try {
     buffer.resize(size);
@@ -53,7 +81,7 @@ std::string_view FileStretch::at(std::uint64_t offset) {
   std::size_t keep = 0;
   if (offset >= buffer_offset_ && offset < buffered_end) {
     keep = static_cast<std::size_t>(buffered_end - offset);
-    if (keep == buffer_.size()) grow_for_word(buffer_, base_, room_);
+    if (keep == buffer_.size()) grow_for_word(buffer_, base_, room_, fd_, offset);
     std::memmove(buffer_.data(), buffer_.data() + (offset - buffer_offset_), keep);
   }
   shrink_after_word(buffer_, base_, keep, room_);

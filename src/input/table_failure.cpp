@@ -1,5 +1,6 @@
 #include "input/table_failure.h"
 
+#include <algorithm>
 #include <utility>
 
 void cannot_read(std::string reason) {
@@ -15,6 +16,20 @@ void cut_short(const char* format) {
 
 void damaged(const char* format, std::string_view detail) {
   cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
+}
+
+void field_too_long(std::uint64_t bytes, bool whole, std::optional<std::uint64_t> line) {
+  Failure failure;
+  failure.what = "out of memory reading";
+  // In whole megabytes, as a user sizes a field (a lower bound rounded down, to stay one); never
+  // 0, which would read as no field at all.
+  const std::uint64_t megabytes =
+      std::max<std::uint64_t>(1, (bytes + (whole ? 500000 : 0)) / 1000000);
+  failure.reason = std::string("a field of ") + (whole ? "" : "more than ") +
+                   std::to_string(megabytes) + " MB" +
+                   (line ? " on line " + std::to_string(*line) : std::string()) +
+                   " is longer than the memory allows";
+  throw failure;
 }
 
 void does_not_fit() { throw Failure::out_of_memory(); }

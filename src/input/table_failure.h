@@ -2,6 +2,8 @@
 // entry, which alone knows the table's path.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,12 @@
 // damaged as the decoder's `detail` says.
 [[noreturn]] void cut_short(const char* format);
 [[noreturn]] void damaged(const char* format, std::string_view detail);
+
+// Raises that a field of `bytes` (at least) is longer than the room for words allows: "out of
+// memory reading 'PATH': a field of N MB on line L is longer than the memory allows", without
+// the line where it is not known, and "of more than N MB" where the field's end is not.
+[[noreturn]] void field_too_long(std::uint64_t bytes, bool whole,
+                                 std::optional<std::uint64_t> line);
 
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();

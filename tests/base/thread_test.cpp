@@ -1,6 +1,7 @@
 #include "base/thread.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "base/signals.h"
 #include "base/worker_pool.h"
 
 namespace {
@@ -29,6 +31,17 @@ int work_without_room_for_threads() {
 }
 
 }  // namespace
+
+TEST(Thread, StartsWithTheEndingSignalsBlocked) {
+  // Their handler must run only on the main thread, which guards its windows.
+  sigset_t seen;
+  sigemptyset(&seen);
+  Thread thread;
+  ASSERT_TRUE(thread.start([&] { pthread_sigmask(SIG_BLOCK, nullptr, &seen); }));
+  thread.join();
+  for (const int s : kEndingSignals) EXPECT_EQ(sigismember(&seen, s), 1) << s;
+  EXPECT_EQ(sigismember(&seen, helper_end_signal()), 1);
+}
 
 TEST(ThreadDeathTest, ThatCannotStartIsNotJoinedAndTheWorkGoesOnWithFewer) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)

@@ -81,14 +81,17 @@ done
 # A text table whose first line starts like a bzip2 stream, with no bzip2 block after it.
 { printf 'BZh9 header\n'; tail -n +2 "$table"; } >bzh.txt
 check "a header line starting BZh9" 0 "" 7 "$bin" bzh.txt 10 "$font" out/
-# From a pipe or a compressed file, a word may grow beyond the read buffer within the room for
-# words (an eighth of what the run may hold beyond its own 32 MiB: 2 MiB here), not beyond it.
+# A word may grow beyond the read buffer within the room for words (an eighth of what the run
+# may hold beyond its own 32 MiB: 2 MiB here, 1 MiB at 40M), not beyond it.
 for size in 1500000 5000000; do
   { printf 'h\nh\nh\n1 '; head -c "$size" /dev/zero | tr '\0' 0; printf ' 2 3 4 5 6 7\n2 1 1 1 1 1 1 1\n'; } >word.txt
   gzip -1 -c word.txt >word.gz
-  if [ "$size" -lt 2097152 ]; then want=(0 "" 7); else want=(2 "histchart: out of memory reading '[^$nl]*': the table does not fit in memory$nl" 0); fi
+  if [ "$size" -lt 2097152 ]; then want=(0 "" 7); else want=(2 "histchart: out of memory reading '[^$nl]*': a field of more than [2-5] MB is longer than the memory allows$nl" 0); fi
   check "a word of $size bytes from a pipe" "${want[@]}" env HISTCHART_MEMORY=48M "$bin" <(cat word.txt) 10 "$font" out/
   check "a word of $size bytes through gzip" "${want[@]}" env HISTCHART_MEMORY=48M "$bin" word.gz 10 "$font" out/
+  # From a file, read again around it for its length and its line.
+  [ "$size" -lt 2097152 ] || want=(2 "histchart: out of memory reading 'word.txt': a field of 5 MB on line 4 is longer than the memory allows$nl" 0)
+  check "a word of $size bytes in a file" "${want[@]}" env HISTCHART_MEMORY=40M "$bin" word.txt 10 "$font" out/
 done
 for compress in "${compressors[@]}"; do
   name=${compress%% *}
@@ -258,27 +261,6 @@ check "values that are not finite" 0 "$(printf "histchart: left out values of '%
   "$bin" odd.txt 10 "$font" out/
 for count in 1 33 10000; do check "$count bins" 0 "" 7 "$bin" "$table" "$count" "$font" out/; done
 
-# Interrupted while a chart is being written (10001 labels, which takes a while) once the six
-# others, which have no bars, are done, however many processes draw them: the charts finished
-# stay, whole; the one in progress, in this process or a helper, leaves nothing; and the run
-# ends by the signal.
-printf 'h\nh\nh\n1 0 0 0 0 0 0 0\n2 0 0 0 0 0 0 1\n3 0 0 0 0 0 0 .999\n' >long.txt
-for sig in TERM INT; do
-  rm -rf out && mkdir out
-  # A background command of a script starts with SIGINT ignored, and so may the script itself;
-  # histchart leaves an ignored signal ignored, as nohup expects.
-  env --default-signal=INT "$bin" long.txt 10000 "$font" out/ &
-  for ((t = 0; t < 1200; t++)); do
-    [ "$(find out -name '*.jpg' | wc -l)" -eq 6 ] && compgen -G 'out/*.jpg.*' >/dev/null && break
-    sleep 0.05
-  done
-  kill -s "$sig" $!
-  wait $!
-  status=$?
-  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
-  [ "$(ls out | tr '\n' ' ')" = "CH4.jpg N2.jpg N2O.jpg NH3.jpg NO.jpg dSOC.jpg " ] || fail "SIG$sig: out/ holds $(ls out | tr '\n' ' ')"
-  whole_charts "SIG$sig"
-done
 # Two runs writing the same names at once each end with whole charts under every name.
 rm -rf out && mkdir out
 "$bin" "$table" 10 "$font" out/ & "$bin" "$table" 33 "$font" out/ &
@@ -311,14 +293,20 @@ for run in "irregular.txt unlimited" "irregular.gz unlimited" "irregular.txt 40M
   [ "$(ls all | wc -l)" -eq 7 ] || fail "one CPU or all, $run: not 7 charts"
 done
 
-# On a terminal, a phase that takes more than a second shows a progress line, which is gone
-# when the run ends: the terminal keeps only the messages.
+# On a terminal (of 40 columns here), a phase that takes more than a second shows a progress
+# line, never wider than 39 columns (a wrapped line cannot be erased in place), and erased
+# before each message, at the end and on a signal: the terminal keeps only the messages.
 if command -v script >/dev/null; then
   rm -rf out && mkdir out
-  script -qec "{ head -c 100 na.txt; sleep 1.6; tail -c +101 na.txt; } | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
+  script -qec "stty cols 40; { head -c 100 na.txt; sleep 1.6; tail -c +101 na.txt; } | '$bin' /dev/stdin 10 '$font' out/" /dev/null >tty.txt
   screen=$(sed -e 's/\r$//' -e 's/.*\r\x1b\[K//' tty.txt)
-  grep -q "histchart: reading '/dev/stdin': " tty.txt || fail "progress: no progress line on the terminal"
+  grep -q "histchart: reading '" tty.txt || fail "progress: no progress line on the terminal"
   [ "$screen" = "$(env HISTCHART_MEMORY=0 "$bin" na.txt 10 "$font" out/ 2>&1)" ] || fail "progress: the terminal keeps $(cat -v tty.txt | head -c 300)"
+  script -qec "stty cols 40; '$bin' '$table' 10000 '$font' out/ & sleep 1.5; kill \$!; wait" /dev/null >tty2.txt
+  grep -q 'histchart: drawing the charts: ' tty2.txt && [ -z "$(sed 's/.*\r\x1b\[K//' tty2.txt | tr -d '\r\n')" ] ||
+    fail "progress: a signal leaves $(cat -v tty2.txt | tail -c 300)"
+  sed 's/\r\x1b\[K/\n/g' tty.txt tty2.txt | grep -a '^histchart: \(reading\|drawing\)' | awk 'length > 39' | grep -q . &&
+    fail "progress: a line wider than 39 columns"
 fi
 
 # shellcheck source=/dev/null

@@ -37,3 +37,61 @@ printf 'h\nh\nh\n1 nan 2 2 2 2 2 2\n2 inf NA 3 3 3 3 3\n3 3 -inf 4 4 4 4 4\n4 4 
 check "counts of one and of more" 0 "histchart: fields read as 0 or their leading number in 'CH4': 1 is not a number, 'NA' on line 5${nl}\
 histchart: left out values of 'dSOC': 2 are not finite numbers${nl}histchart: left out values of 'CH4': 1 is not a finite number$nl" 7 \
   "$bin" counted.txt 10 "$font" out/
+
+# A run's processes all end with it, however it ends. Each signal is sent once each process of
+# a run of 10000 bins (a second or more a chart) draws a chart, SIGTERM once a chart is finished
+# too: the run ends by it, its finished charts whole, no helper runs on, no temporary file is
+# left (after SIGKILL, at most its own process's), and nothing of it renames a chart over those
+# of the next run.
+gone() { [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" = Z ]; }
+second=$(($(nproc) > 1 ? 1 : 0))  # the index of the last temporary file to wait for
+for sig in KILL INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF; do
+  rm -rf out && mkdir out
+  bash -c 'ulimit -c 0; exec env --default-signal "$@"' - "$bin" "$table" 10000 "$font" out/ 2>/dev/null &
+  pid=$!
+  for ((t = 0; t < 600; t++)); do
+    charts=(out/*.jpg) temps=(out/*.jpg.*)  # no process forked: the run has the cores
+    { [ -e "${charts[0]}" ] || [ "$sig" != TERM ]; } && [ -e "${temps[second]:-}" ] && break
+    sleep 0.02
+  done
+  helpers=$(cat /proc/$pid/task/*/children) finished=$(ls out | grep -v '\.jpg\.')
+  kill -s "$sig" $pid
+  { wait $pid; } 2>/dev/null
+  status=$?
+  [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
+  [ "$sig" != KILL ] || { "$bin" "$table" 10 "$font" out/ && sleep 0.5; } || fail "SIGKILL: the next run failed"
+  for h in $helpers; do gone "$h" || fail "SIG$sig: helper $h runs on"; done
+  for f in $finished; do [ -e "out/$f" ] || fail "SIG$sig: $f is gone"; done
+  if [ "$sig" = KILL ]; then
+    sleep 1
+    [ "$(compgen -G 'out/*.jpg.*' | wc -l)" -le 1 ] || fail "SIGKILL: out/ holds $(ls out | tr '\n' ' ')"
+    rm -f out/*.jpg.*
+    same_charts "after SIGKILL" example
+  fi
+  whole_charts "SIG$sig"
+done
+# A font that is not a regular file is never opened: a FIFO would wait for a writer for ever.
+mkfifo font.fifo
+check "a FIFO as font" 0 "histchart: cannot use font 'font.fifo': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
+  timeout 5 "$bin" "$table" 10 font.fifo out/
+# Out of memory, each phase says what did not fit: swept up in address space from where the
+# program can just start (measured in e2e.sh) to where 10000 bins are drawn, each run ends with
+# the loader's refusal, the bins' line and no chart, or a line for each chart that could not be
+# drawn and the others whole; the bins and the charts are each met.
+if [ -n "${mapped:-}" ]; then
+  seen=""
+  for ((k = 0; k <= 14; k++)); do
+    rm -rf out && mkdir out
+    bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 700 * k)) "$bin" "$table" 10000 "$font" out/ 2>stderr
+    status=$? charts=$(ls out | wc -l) drawing="^histchart: out of memory drawing 'out/[A-Za-z_0-9]*\.jpg': the chart does not fit in memory$"
+    case $status:$charts:$(grep -v -e '^draw_text() error: ' -e "$drawing" stderr) in
+      127:0:*"error while loading shared libraries"*) ;;
+      2:0:"histchart: out of memory binning '$table': 10000 bins do not fit in memory") seen+=b ;;
+      3:*:) [ "$(grep -c "$drawing" stderr)" -eq $((7 - charts)) ] && seen+=d || fail "ulimit -v, 10000 bins: status 3, $charts charts, $(head -c 200 stderr)" ;;
+      0:7:) break ;;
+      *) fail "ulimit -v, 10000 bins, +$((700 * k)) KiB: status $status, $charts charts, $(head -c 200 stderr)" ;;
+    esac
+    whole_charts "ulimit -v, 10000 bins, +$((700 * k)) KiB"
+  done
+  [[ "$seen" == *b*d* ]] || fail "ulimit -v, 10000 bins: the bins and the charts not both met ($seen)"
+fi
