@@ -17,6 +17,15 @@ void damaged(const char* format, std::string_view detail) {
   cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
 }
 
+void window_too_large(const char* format, std::uint64_t window) {
+  Failure failure;
+  failure.what = "out of memory reading";
+  failure.reason = std::string("its ") + format + " window of " +
+                   std::to_string((window >> 20) + (window % (1 << 20) != 0)) +
+                   " MiB is more than the memory allows";
+  throw failure;
+}
+
 void does_not_fit() { throw Failure::out_of_memory(); }
 
 Failure reading_failure(Failure failure, const std::string& path) {

@@ -2,6 +2,7 @@
 // entry, which alone knows the table's path.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@
 // damaged as the decoder's `detail` says.
 [[noreturn]] void cut_short(const char* format);
 [[noreturn]] void damaged(const char* format, std::string_view detail);
+
+// Raises "out of memory reading 'PATH': its zstd window of N MiB is more than the memory
+// allows" for a frame that needs a `window` of that many bytes (N rounded up).
+[[noreturn]] void window_too_large(const char* format, std::uint64_t window);
 
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();

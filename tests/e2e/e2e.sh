@@ -325,5 +325,7 @@ fi
 source "$here/input_cases.sh"
 # shellcheck source=/dev/null
 source "$here/run_cases.sh"
+# shellcheck source=/dev/null
+source "$here/format_cases.sh"
 
 [ "$failures" -eq 0 ] && echo "end to end: all passed"
