@@ -131,7 +131,9 @@ std::size_t sniff_bytes_wanted(std::string_view head) {
       std::min<std::uint64_t>(past_skippable(head) + ZSTD_FRAMEHEADERSIZE_MAX, kTextCheckBytes));
 }
 
-std::uint64_t zstd_window(std::string_view head) {
+std::uint64_t decoder_window(Compression format, std::string_view head) {
+  if (format == Compression::lzma) return little_endian(head, 1);
+  if (format != Compression::zstd) return 0;
   const std::uint64_t at = past_skippable(head);
   ZSTD_frameHeader header{};
   if (at >= head.size() || ZSTD_getFrameHeader(&header, head.data() + at, head.size() - at) != 0 ||
@@ -321,7 +323,7 @@ class ZstdBytes {
     ZSTD_frameHeader header{};
     if (ZSTD_getFrameHeader(&header, frame.data(), frame.size()) == 0 &&
         header.frameType == ZSTD_frame && header.windowSize > window_) {
-      window_too_large("zstd", header.windowSize);
+      window_too_large("zstd window", header.windowSize);
     }
   }
 
@@ -373,8 +375,10 @@ class XzBytes {
  public:
   // On several threads, liblzma decodes the blocks of a multi-block stream (xz -T writes them)
   // in parallel, and a single-block one as before. `legacy`: the one stream of the .lzma format
-  // (xz --format=lzma), which has no blocks.
-  XzBytes(int threads, bool legacy) : legacy_(legacy), format_(legacy ? "lzma" : "xz") {
+  // (xz --format=lzma), which has no blocks, and whose header may ask for a dictionary of up
+  // to 4 GiB: one larger than `window` is refused before liblzma allocates it.
+  XzBytes(int threads, bool legacy, std::uint64_t window)
+      : legacy_(legacy), window_(window), format_(legacy ? "lzma" : "xz") {
     lzma_ret started = LZMA_OK;
     if (legacy) {
       started = lzma_alone_decoder(&stream_, UINT64_MAX);
@@ -398,6 +402,13 @@ class XzBytes {
 
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     if (done_) return 0;
+    if (!dictionary_checked_) {
+      if (const std::string_view head = in.fill(13); head.size() >= 5) {
+        const std::uint64_t dictionary = decoder_window(Compression::lzma, head);
+        if (dictionary > window_) window_too_large("lzma dictionary", dictionary);
+      }
+      dictionary_checked_ = true;
+    }
     for (;;) {
       const std::string_view got = in.fill();
       stream_.next_in = reinterpret_cast<const std::uint8_t*>(got.data());
@@ -437,6 +448,8 @@ class XzBytes {
   }
 
   bool legacy_;
+  std::uint64_t window_;
+  bool dictionary_checked_ = !legacy_;
   const char* format_;
   lzma_stream stream_ = LZMA_STREAM_INIT;
   bool done_ = false;
@@ -523,7 +536,8 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       break;
     case Compression::xz:
     case Compression::lzma:
-      decoder_ = std::make_unique<XzBytes>(decoding.beside(0), format == Compression::lzma);
+      decoder_ = std::make_unique<XzBytes>(decoding.beside(0), format == Compression::lzma,
+                                           decoding.window);
       break;
     case Compression::bzip2:
       side_by_side(bzip2_blocks);

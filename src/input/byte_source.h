@@ -29,9 +29,10 @@ Compression sniff_compression(std::string_view head);
 // frames are not yet passed; never more than kTextCheckBytes.
 std::size_t sniff_bytes_wanted(std::string_view head);
 
-// The window the first zstd frame in `head` needs, past skippable frames; 0 where `head`
-// shows no zstd frame header.
-std::uint64_t zstd_window(std::string_view head);
+// The memory for past bytes that the decoder of `format` needs from the start of `head`: the
+// window of the first zstd frame past skippable frames, or the dictionary of a .lzma stream.
+// 0 for other formats, or where `head` does not show it.
+std::uint64_t decoder_window(Compression format, std::string_view head);
 
 // Refuses (cannot_read) a table whose first bytes (at least the first 64 KiB of it,
 // after decompression) are not text: an archive or compressed data of a format that is not
@@ -84,7 +85,8 @@ class ByteSource {
   // Fills `out` with up to `size` next bytes of the table and returns how many; 0 only at its
   // end. Raises cannot_read when the file cannot be read or its compressed data is damaged or
   // ends too early, an allocation failure where the decoder cannot have its memory, and
-  // window_too_large where a zstd frame needs a larger window than `decoding` affords.
+  // window_too_large where a zstd frame needs a larger window, or a .lzma stream a larger
+  // dictionary, than `decoding` affords.
   std::size_t read(char* out, std::size_t size);
   // Reads give up once `wake` (a Wake's descriptor) is readable.
   void wake_on(int wake) { input_.wake_on(wake); }

@@ -75,9 +75,8 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     if (regular) ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     std::string first_bytes = first_bytes_of(file.get(), regular);
     const Compression format = sniff_compression(first_bytes);
-    const ReadingBudget budget =
-        ReadingBudget::plan(options.memory_limit, options.cpus,
-                            format == Compression::zstd ? zstd_window(first_bytes) : 0);
+    const ReadingBudget budget = ReadingBudget::plan(options.memory_limit, options.cpus,
+                                                     decoder_window(format, first_bytes));
     // A plain file holds at most a record for every 16 bytes (eight one-byte fields and their
     // separators), and each piece's holder rounds up to a chunk: no need to map more.
     std::uint64_t arena = budget.held;

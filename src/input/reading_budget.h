@@ -19,8 +19,8 @@ inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 // out and its dictionary, and the chunks it decodes ahead.
 inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
-// The zstd window the one decoder has in the overhead; a frame that needs a larger one pays
-// for it from the threads' share.
+// The zstd window (or .lzma dictionary) the one decoder has in the overhead; a table that needs
+// a larger one pays for it from the threads' share.
 inline constexpr std::uint64_t kWindowInOverhead = std::uint64_t{8} << 20;
 
 // The list of a compressed file's independent parts (kMostParts of about 64 bytes at most).
@@ -35,12 +35,12 @@ struct DecodingThreads {
 
   int most = 1;
   std::uint64_t memory = 0;
-  // The largest zstd window the one decoder may take.
+  // The largest zstd window or .lzma dictionary the one decoder may take.
   std::uint64_t window = kWindowInOverhead;
 };
 
 struct ReadingBudget {
-  // `window`: the zstd window the table's first frame needs (0: none). One larger than the
+  // `window`: what the table's decoder needs for past bytes (decoder_window). One larger than the
   // overhead's is paid for first from the threads' share, where that holds it: the threads
   // are what is left, and whether it is read never depends on the number of cores.
   // REQUIRES: cpus >= 1.

@@ -80,7 +80,7 @@ void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
   std::vector<Unheld>& stretches = rest.stretches;
   if (::lseek(rest.file.get(), 0, SEEK_SET) != 0) cannot_read(std::strerror(errno));
   DecodingThreads decoding;
-  decoding.window = rest.zstd_window;
+  decoding.window = rest.window;
   BlockStream stream(ByteSource(rest.file.get(), rest.format, {}, decoding), 4);
   const Progress::Following following(progress, stream.file_bytes_counter());
   StreamTail tail(room);

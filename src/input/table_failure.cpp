@@ -17,11 +17,11 @@ void damaged(const char* format, std::string_view detail) {
   cannot_read(std::string("its ") + format + " data is damaged (" + std::string(detail) + ")");
 }
 
-void window_too_large(const char* format, std::uint64_t window) {
+void window_too_large(std::string_view window, std::uint64_t bytes) {
   Failure failure;
   failure.what = "out of memory reading";
-  failure.reason = std::string("its ") + format + " window of " +
-                   std::to_string((window >> 20) + (window % (1 << 20) != 0)) +
+  failure.reason = "its " + std::string(window) + " of " +
+                   std::to_string((bytes >> 20) + (bytes % (1 << 20) != 0)) +
                    " MiB is more than the memory allows";
   throw failure;
 }

@@ -16,9 +16,10 @@
 [[noreturn]] void cut_short(const char* format);
 [[noreturn]] void damaged(const char* format, std::string_view detail);
 
-// Raises "out of memory reading 'PATH': its zstd window of N MiB is more than the memory
-// allows" for a frame that needs a `window` of that many bytes (N rounded up).
-[[noreturn]] void window_too_large(const char* format, std::uint64_t window);
+// Raises "out of memory reading 'PATH': its WINDOW of N MiB is more than the memory allows"
+// for a decoder whose `window` ("zstd window", "lzma dictionary") takes that many bytes (N
+// rounded up).
+[[noreturn]] void window_too_large(std::string_view window, std::uint64_t bytes);
 
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();

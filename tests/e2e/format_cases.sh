@@ -29,6 +29,12 @@ for t in long.zst "<(cat long.zst)"; do
     bash -c "HISTCHART_MEMORY=256M exec \"\$0\" $t 10 \"\$1\" out/" "$bin" "$font"
 done
 
+# A .lzma dictionary is paid for alike: -9 asks for 64 MiB.
+xz --format=lzma -9 -c "$table" >large.lzma
+check "lzma -9" 0 "" 7 "$bin" large.lzma 10 "$font" out/
+check "lzma -9 under 256M" 2 "histchart: out of memory reading 'large.lzma': its lzma dictionary of 64 MiB is more than the memory allows$nl" 0 \
+  env HISTCHART_MEMORY=256M "$bin" large.lzma 10 "$font" out/
+
 # lz4 and the legacy .lzma format: one frame, several, from a pipe; cut short or damaged.
 { head -n 200 "$table" | lz4 -q -c; tail -n +201 "$table" | lz4 -q -c; } >frames.lz4
 check "two lz4 frames" 0 "" 7 "$bin" frames.lz4 10 "$font" out/

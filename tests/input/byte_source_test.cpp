@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <isa-l/crc.h>
 #include <lz4frame.h>
+#include <lzma.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <zstd.h>
@@ -336,21 +337,48 @@ std::string zstd_window_of(const std::string& text, int log) {
   return frame;
 }
 
-// A zstd window larger than the one decoder has in the overhead is taken only where the memory
-// limit's share for threads holds it, whatever libzstd's own default limit (2^27); it is paid
-// for before the threads, so that whether it is taken never depends on the number of cores.
-TEST(ZstdWindow, IsTakenWhereTheMemoryLimitPaysForIt) {
+// `text` as a .lzma stream whose header asks for a dictionary of `dictionary` bytes (more than
+// its encoder used, which decodes alike).
+std::string lzma_alone(const std::string& text, std::uint32_t dictionary) {
+  lzma_options_lzma options;
+  lzma_lzma_preset(&options, 0);
+  lzma_stream stream = LZMA_STREAM_INIT;
+  EXPECT_EQ(lzma_alone_encoder(&stream, &options), LZMA_OK);
+  std::string file(text.size() + 1000, '\0');
+  stream.next_in = reinterpret_cast<const std::uint8_t*>(text.data());
+  stream.avail_in = text.size();
+  stream.next_out = reinterpret_cast<std::uint8_t*>(file.data());
+  stream.avail_out = file.size();
+  EXPECT_EQ(lzma_code(&stream, LZMA_FINISH), LZMA_STREAM_END);
+  file.resize(stream.total_out);
+  lzma_end(&stream);
+  for (int i = 0; i < 4; ++i) file[1 + i] = static_cast<char>(dictionary >> (8 * i));
+  return file;
+}
+
+// A zstd window or .lzma dictionary larger than the one decoder has in the overhead is taken
+// only where the memory limit's share for threads holds it, whatever libzstd's own default
+// limit (2^27); it is paid for before the threads, so that whether it is taken never depends
+// on the number of cores.
+TEST(DecoderWindow, IsTakenWhereTheMemoryLimitPaysForIt) {
   constexpr std::uint64_t kMiB = 1 << 20;
   std::string text;
   for (int i = 0; text.size() < 200000; ++i) text += std::to_string(i * 7919) + " 1.5\n";
   const std::string log24 = zstd_window_of(text, 24), log28 = zstd_window_of(text, 28);
-  EXPECT_EQ(zstd_window(kSkippable + log24), 16 * kMiB);
+  EXPECT_EQ(decoder_window(Compression::zstd, kSkippable + log24), 16 * kMiB);
+  EXPECT_EQ(decoder_window(Compression::lzma, lzma_alone(text, 3u << 22)), 12 * kMiB);
   const struct {
     std::string file;
     std::uint64_t window;
     std::string reason;
+    Compression format = Compression::zstd;
   } reads[] = {
       {log24, 8 * kMiB, "its zstd window of 16 MiB is more than the memory allows"},
+      {lzma_alone(text, 3u << 22), 8 * kMiB,
+       "its lzma dictionary of 12 MiB is more than the memory allows", Compression::lzma},
+      {lzma_alone(text, 3u << 30), 12 * kMiB,
+       "its lzma dictionary of 3072 MiB is more than the memory allows", Compression::lzma},
+      {lzma_alone(text, 3u << 22), 12 * kMiB, "", Compression::lzma},
       {compressed(Compression::zstd, text, {}) + log24, 8 * kMiB,
        "its zstd window of 16 MiB is more than the memory allows"},
       {log24, 16 * kMiB, ""},
@@ -364,7 +392,7 @@ TEST(ZstdWindow, IsTakenWhereTheMemoryLimitPaysForIt) {
     DecodingThreads decoding{3, kNoMemoryLimit};
     decoding.window = c.window;
     EXPECT_EQ(refusal([&] {
-                ByteSource source(fd, Compression::zstd, {}, decoding);
+                ByteSource source(fd, c.format, {}, decoding);
                 std::vector<char> buffer(100000);
                 for (std::size_t got; (got = source.read(buffer.data(), buffer.size())) > 0;)
                   read.append(buffer.data(), got);
