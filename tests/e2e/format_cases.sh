@@ -2,74 +2,46 @@
 # table, font, nl and work are in scope; the working directory is $work).
 # The compressed formats as their own tools write them, and the formats that are only named.
 
-# pzstd's frames, each after a skippable frame, read side by side: a table of several frames.
-{ head -n 3 "$table"; for i in $(seq 200); do tail -n +4 "$table"; done; } >big.txt
-check "a table of several pzstd frames, plain" 0 "" 7 "$bin" big.txt 10 "$font" out/
-cp -r out big
-pzstd -q -1 -p 2 -c big.txt >big.zst
-check "pzstd" 0 "" 7 "$bin" big.zst 10 "$font" out/
-same_charts "pzstd" big
-check "pzstd from a pipe" 0 "" 7 "$bin" <(cat big.zst) 10 "$font" out/
-same_charts "pzstd from a pipe" big
-# Skippable frames first, between two frames and last.
+# charts_of NAME FILE DIR: FILE, from itself and from a pipe, gives the charts in DIR.
+charts_of() {
+  check "$1" 0 "" 7 "$bin" "$2" 10 "$font" out/
+  same_charts "$1" "$3"
+  check "$1 from a pipe" 0 "" 7 "$bin" <(cat "$2") 10 "$font" out/
+  same_charts "$1 from a pipe" "$3"
+}
+# pzstd writes a skippable frame before each frame.
+pzstd -q -p 2 -c "$table" >table.zst
+charts_of pzstd table.zst example
 skip() { printf "\x5$1\x2a\x4d\x18\x03\0\0\0abc"; }
 { skip 0; head -n 200 "$table" | zstd -q -c; skip f; tail -n +201 "$table" | zstd -q -c; skip 3; } >skippable.zst
-check "zstd with skippable frames" 0 "" 7 "$bin" skippable.zst 10 "$font" out/
-same_charts "zstd with skippable frames" example
-check "zstd with skippable frames from a pipe" 0 "" 7 "$bin" <(cat skippable.zst) 10 "$font" out/
-same_charts "zstd with skippable frames from a pipe" example
-
-# A window beyond libzstd's default (1 GiB: the size of a table on a pipe is not known) is
-# taken where the memory limit holds it, and refused with its size where it does not.
+charts_of "skippable frames first, between and last" skippable.zst example
+# A 1 GiB window (the size of a table on a pipe is not known), and a 64 MiB .lzma dictionary.
 zstd -q --long=30 -c <"$table" >long.zst
-check "zstd --long=30" 0 "" 7 "$bin" long.zst 10 "$font" out/
-same_charts "zstd --long=30" example
-for t in long.zst "<(cat long.zst)"; do
-  check "zstd --long=30 under 256M: $t" 2 "histchart: out of memory reading '[^$nl]*': its zstd window of 1024 MiB is more than the memory allows$nl" 0 \
-    bash -c "HISTCHART_MEMORY=256M exec \"\$0\" $t 10 \"\$1\" out/" "$bin" "$font"
-done
-
-# A .lzma dictionary is paid for alike: -9 asks for 64 MiB.
-xz --format=lzma -9 -c "$table" >large.lzma
-check "lzma -9" 0 "" 7 "$bin" large.lzma 10 "$font" out/
-check "lzma -9 under 256M" 2 "histchart: out of memory reading 'large.lzma': its lzma dictionary of 64 MiB is more than the memory allows$nl" 0 \
-  env HISTCHART_MEMORY=256M "$bin" large.lzma 10 "$font" out/
-
-# lz4 and the legacy .lzma format: one frame, several, from a pipe; cut short or damaged.
-{ head -n 200 "$table" | lz4 -q -c; tail -n +201 "$table" | lz4 -q -c; } >frames.lz4
-check "two lz4 frames" 0 "" 7 "$bin" frames.lz4 10 "$font" out/
-same_charts "two lz4 frames" example
-for compress in "lz4 -q -c" "xz --format=lzma -c"; do
-  name=${compress#*=} name=${name%% *}
-  $compress <"$table" >"table.$name"
-  check "$name" 0 "" 7 "$bin" "table.$name" 10 "$font" out/
-  same_charts "$name" example
-  check "$name from a pipe" 0 "" 7 "$bin" <(cat "table.$name") 10 "$font" out/
-  same_charts "$name from a pipe" example
-  size=$(stat -c %s "table.$name")
-  head -c $((size - 9)) "table.$name" >cut.txt
-  check "$name cut short" 2 "histchart: cannot read input table 'cut.txt': its $name data ends too early \(a cut-short file\?\)$nl" 0 \
-    "$bin" cut.txt 10 "$font" out/
-  cp "table.$name" damaged.txt
-  printf '\125\252' | dd of=damaged.txt bs=1 seek=$((size / 2)) conv=notrunc 2>/dev/null
-  check "$name damaged" 2 "histchart: cannot read input table 'damaged.txt': its $name data is damaged \([^$nl]*\)$nl" 0 \
-    "$bin" damaged.txt 10 "$font" out/
-done
-
-# Formats that are not read, each named with what to do.
+charts_of "zstd --long=30" long.zst example
+xz --format=lzma -9 -c "$table" >table.lzma
+charts_of "lzma" table.lzma example
+{ head -n 200 "$table" | lz4 -q -c; tail -n +201 "$table" | lz4 -q -c; } >table.lz4
+charts_of "two lz4 frames" table.lz4 example
+size=$(stat -c %s table.lz4)
+head -c $((size - 9)) table.lz4 >cut.lz4
+cp table.lz4 damaged.lz4
+printf '\125\252' | dd of=damaged.lz4 bs=1 seek=$((size / 4)) conv=notrunc 2>/dev/null
 lzip -c "$table" >table.lz
 compress -c "$table" >table.Z
-if command -v 7z >/dev/null; then 7z a -bd -bso0 table.7z "$table" >/dev/null; else printf '7z\274\257\047\034\0\4' >table.7z; fi
+7z a -bd table.7z "$table" >/dev/null
 lz4 -l -q -c "$table" >legacy.lz4
-for case in "table.lz:it is lzip data; decompress it first \(lzip -d\)" \
-  "table.Z:it is compress \(.Z\) data; decompress it first \(uncompress\)" \
-  "table.7z:it is a 7z archive; extract the table first \(7z x\)" \
-  "legacy.lz4:it is lz4 data in the legacy format; decompress it first \(lz4 -d\)"; do
-  f=${case%%:*}
-  check "$f" 2 "histchart: cannot read input table '$f': ${case#*:}$nl" 0 "$bin" "$f" 10 "$font" out/
-done
-for encoding in UTF-32 UTF-32LE UTF-32BE; do
-  iconv -f UTF-8 -t $encoding "$table" >utf32.txt
-  check "$encoding" 2 "histchart: cannot read input table 'utf32.txt': it is UTF-32 text; save it as ASCII or UTF-8$nl" 0 \
-    "$bin" utf32.txt 10 "$font" out/
-done
+for encoding in UTF-32LE UTF-32BE; do iconv -f UTF-8 -t $encoding "$table" >$encoding.txt; done
+while IFS='|' read -r f limit line; do
+  check "$f $limit" 2 "histchart: $line$nl" 0 env HISTCHART_MEMORY=$limit "$bin" "$f" 10 "$font" out/
+done <<END
+long.zst|256M|out of memory reading 'long.zst': its zstd window of 1024 MiB is more than the memory allows
+table.lzma|256M|out of memory reading 'table.lzma': its lzma dictionary of 64 MiB is more than the memory allows
+cut.lz4||cannot read input table 'cut.lz4': its lz4 data ends too early \(a cut-short file\?\)
+damaged.lz4||cannot read input table 'damaged.lz4': its lz4 data is damaged \([^)]*\)
+table.lz||cannot read input table 'table.lz': it is lzip data; decompress it first \(lzip -d\)
+table.Z||cannot read input table 'table.Z': it is compress \(.Z\) data; decompress it first \(uncompress\)
+table.7z||cannot read input table 'table.7z': it is a 7z archive; extract the table first \(7z x\)
+legacy.lz4||cannot read input table 'legacy.lz4': it is lz4 data in the legacy format; decompress it first \(lz4 -d\)
+UTF-32LE.txt||cannot read input table 'UTF-32LE.txt': it is UTF-32 text; save it as ASCII or UTF-8
+UTF-32BE.txt||cannot read input table 'UTF-32BE.txt': it is UTF-32 text; save it as ASCII or UTF-8
+END
