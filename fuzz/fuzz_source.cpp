@@ -1,6 +1,7 @@
-// The decompressors over arbitrary bytes (seeded with small compressed tables of each format):
-// a damaged or cut-short stream ends in a failure, never a crash, a hang or bytes made up;
-// decoded side by side, the same bytes or the same failure.
+// The decompressors over arbitrary bytes (seeded with small compressed tables of each format,
+// zstd and lz4 frames with skippable frames among them): a damaged or cut-short stream ends in
+// a failure, never a crash, a hang or bytes made up; decoded side by side, the same bytes or
+// the same failure.
 // gzip is held to zlib: whatever ISA-L's inflater accepts, zlib accepts with the same bytes.
 #include <zlib.h>
 

@@ -2,11 +2,14 @@
 
 #include <bzlib.h>
 #include <isa-l/igzip_lib.h>
+#include <lz4frame.h>
 #include <lzma.h>
+#define ZSTD_STATIC_LINKING_ONLY  // the frame header, read before libzstd takes its window
 #include <zstd.h>
 #include <zstd_errors.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -24,6 +27,42 @@ constexpr std::size_t kInputBuffer = std::size_t{256} << 10;
 
 bool starts_with(std::string_view bytes, std::string_view magic) {
   return bytes.substr(0, magic.size()) == magic;
+}
+
+constexpr std::string_view kZstdMagic = "\x28\xb5\x2f\xfd", kLz4Magic = "\x04\x22\x4d\x18";
+
+std::uint32_t little_endian(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+// zstd and lz4 share these: 0x184D2A50 to 0x184D2A5F, then the size of what is skipped.
+bool skippable(std::string_view bytes) {
+  return bytes.size() >= 4 && (little_endian(bytes, 0) & 0xfffffff0) == ZSTD_MAGIC_SKIPPABLE_START;
+}
+
+// Where the first frame that is not skippable begins, as far as `head` shows: beyond its end
+// where a skippable frame runs past it.
+std::uint64_t past_skippable(std::string_view head) {
+  std::uint64_t at = 0;
+  while (skippable(head.substr(at))) {
+    if (head.size() - at < 8) return at + 8;
+    at += 8 + std::uint64_t{little_endian(head, at + 4)};
+    if (at > head.size()) break;
+  }
+  return at;
+}
+
+// The legacy .lzma header: the properties byte (lc, lp, pb), the dictionary's size, which xz
+// and the LZMA SDK round to 2^n or 2^n + 2^(n-1), and the table's size or all ones where
+// unknown. Such a size has at least two zero bytes, which no text has.
+bool is_lzma(std::string_view head) {
+  if (head.size() < 13 || static_cast<unsigned char>(head[0]) >= 9 * 5 * 5) return false;
+  const std::uint32_t dictionary = little_endian(head, 1);
+  const std::uint32_t top = dictionary & (UINT32_C(1) << (31 - std::countl_zero(dictionary | 1)));
+  if (dictionary < 4096 || (dictionary != top && dictionary != top + top / 2)) return false;
+  return head.substr(5, 8) == std::string(8, '\xff') || head.substr(10, 3) == std::string(3, '\0');
 }
 
 // A stream that ended with bytes after it that start no further stream of its format. The
@@ -45,11 +84,33 @@ bool is_utf16(std::string_view block) {
   return even_zero != odd_zero;
 }
 
+// UTF-32 without a byte-order mark, as far as the 16 bits of most scripts go: the high half of
+// every character zero, at its end (little-endian) or its start, and not every character zero.
+bool is_utf32(std::string_view block) {
+  const std::size_t size = block.size() & ~std::size_t{3};
+  if (size < 8) return false;
+  bool little = true, big = true, little_any = false, big_any = false;
+  for (std::size_t i = 0; i < size && (little || big); i += 4) {
+    little = little && block[i + 2] == '\0' && block[i + 3] == '\0';
+    big = big && block[i] == '\0' && block[i + 1] == '\0';
+    little_any = little_any || block[i] != '\0' || block[i + 1] != '\0';
+    big_any = big_any || block[i + 2] != '\0' || block[i + 3] != '\0';
+  }
+  return (little && little_any) || (big && big_any);
+}
+
 }  // namespace
 
 Compression sniff_compression(std::string_view head) {
+  // Skippable frames lead zstd files (pzstd writes one first) and lz4 files alike: the frame
+  // after them tells which, and where none is seen, zstd's are far the more common.
+  if (const std::uint64_t at = past_skippable(head); at > 0) {
+    return at < head.size() && starts_with(head.substr(at), kLz4Magic) ? Compression::lz4
+                                                                       : Compression::zstd;
+  }
   if (starts_with(head, "\x1f\x8b")) return Compression::gzip;
-  if (starts_with(head, "\x28\xb5\x2f\xfd")) return Compression::zstd;
+  if (starts_with(head, kZstdMagic)) return Compression::zstd;
+  if (starts_with(head, kLz4Magic)) return Compression::lz4;
   if (starts_with(head, std::string_view("\xfd"
                                          "7zXZ\0",
                                          6)))
@@ -61,7 +122,25 @@ Compression sniff_compression(std::string_view head) {
        head.substr(4, 6) == "\x17\x72\x45\x38\x50\x90")) {
     return Compression::bzip2;
   }
+  if (is_lzma(head)) return Compression::lzma;
   return Compression::none;
+}
+
+std::size_t sniff_bytes_wanted(std::string_view head) {
+  return static_cast<std::size_t>(
+      std::min<std::uint64_t>(past_skippable(head) + ZSTD_FRAMEHEADERSIZE_MAX, kTextCheckBytes));
+}
+
+std::uint64_t decoder_window(Compression format, std::string_view head) {
+  if (format == Compression::lzma) return little_endian(head, 1);
+  if (format != Compression::zstd) return 0;
+  const std::uint64_t at = past_skippable(head);
+  ZSTD_frameHeader header{};
+  if (at >= head.size() || ZSTD_getFrameHeader(&header, head.data() + at, head.size() - at) != 0 ||
+      header.frameType != ZSTD_frame) {
+    return 0;
+  }
+  return header.windowSize;
 }
 
 void check_text(std::string_view first_bytes) {
@@ -75,6 +154,25 @@ void check_text(std::string_view first_bytes) {
   if (block.size() >= 512 && (block.substr(257, 6) == std::string_view("ustar\0", 6) ||
                               block.substr(257, 8) == std::string_view("ustar  \0", 8))) {
     cannot_read("it is a tar archive; extract the table first");
+  }
+  // Compressed formats that are not read, and the legacy lz4 format, each named with the tool
+  // that reads it.
+  if (starts_with(block, "LZIP") && block.size() > 4 && static_cast<unsigned char>(block[4]) <= 1) {
+    cannot_read("it is lzip data; decompress it first (lzip -d)");
+  }
+  if (starts_with(block, "\x1f\x9d")) {
+    cannot_read("it is compress (.Z) data; decompress it first (uncompress)");
+  }
+  if (starts_with(block, "7z\xbc\xaf\x27\x1c")) {
+    cannot_read("it is a 7z archive; extract the table first (7z x)");
+  }
+  if (starts_with(block, "\x02\x21\x4c\x18")) {
+    cannot_read("it is lz4 data in the legacy format; decompress it first (lz4 -d)");
+  }
+  // UTF-32's byte-order marks start like UTF-16's, and its text has every other byte zero too.
+  if (starts_with(block, std::string_view("\xff\xfe\0\0", 4)) ||
+      starts_with(block, std::string_view("\0\0\xfe\xff", 4)) || is_utf32(block)) {
+    cannot_read("it is UTF-32 text; save it as ASCII or UTF-8");
   }
   if (starts_with(block, "\xff\xfe") || starts_with(block, "\xfe\xff") || is_utf16(block)) {
     cannot_read("it is UTF-16 text; save it as ASCII or UTF-8");
@@ -190,8 +288,11 @@ class GzipBytes {
 
 class ZstdBytes {
  public:
-  ZstdBytes() : stream_(ZSTD_createDStream()) {
+  // Frames whose window is larger than `window` are refused before libzstd allocates it; up to
+  // there, whatever libzstd's own default limit.
+  explicit ZstdBytes(std::uint64_t window) : stream_(ZSTD_createDStream()), window_(window) {
     if (!stream_) does_not_fit();
+    ZSTD_DCtx_setParameter(stream_, ZSTD_d_windowLogMax, ZSTD_WINDOWLOG_MAX);
   }
   ~ZstdBytes() { ZSTD_freeDStream(stream_); }
   ZstdBytes(const ZstdBytes&) = delete;
@@ -199,11 +300,12 @@ class ZstdBytes {
 
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     for (;;) {
-      const std::string_view got = in.fill();
+      const std::string_view got = in.fill(in_frame_ ? 1 : ZSTD_FRAMEHEADERSIZE_MAX);
       if (got.empty()) {
         if (in_frame_) cut_short("zstd");
         return 0;
       }
+      if (!in_frame_) check_window(got);
       ZSTD_inBuffer input{got.data(), got.size(), 0};
       ZSTD_outBuffer output{out, size, 0};
       const std::size_t result = ZSTD_decompressStream(stream_, &output, &input);
@@ -216,17 +318,71 @@ class ZstdBytes {
   }
 
  private:
+  // A header that does not parse is left to libzstd, which says what is wrong with it.
+  void check_window(std::string_view frame) const {
+    ZSTD_frameHeader header{};
+    if (ZSTD_getFrameHeader(&header, frame.data(), frame.size()) == 0 &&
+        header.frameType == ZSTD_frame && header.windowSize > window_) {
+      window_too_large("zstd window", header.windowSize);
+    }
+  }
+
   ZSTD_DStream* stream_;
+  std::uint64_t window_;
+  bool in_frame_ = false;
+};
+
+// lz4 frames through liblz4, which checks each frame's checksums where it has them. Frames
+// follow one another, skippable ones among them; anything else after a frame is refused.
+class Lz4Bytes {
+ public:
+  Lz4Bytes() {
+    if (LZ4F_isError(LZ4F_createDecompressionContext(&context_, LZ4F_VERSION))) does_not_fit();
+  }
+  ~Lz4Bytes() { LZ4F_freeDecompressionContext(context_); }
+  Lz4Bytes(const Lz4Bytes&) = delete;
+  Lz4Bytes& operator=(const Lz4Bytes&) = delete;
+
+  std::size_t read(RawInput& in, char* out, std::size_t size) {
+    for (;;) {
+      const std::string_view got = in.fill(in_frame_ ? 1 : 4);
+      if (!in_frame_) {
+        if (got.empty()) return 0;
+        if (!starts_with(got, kLz4Magic) && !skippable(got)) trailing_data("lz4");
+        in_frame_ = true;
+      }
+      if (got.empty()) cut_short("lz4");
+      std::size_t consumed = got.size(), made = size;
+      const std::size_t next =
+          LZ4F_decompress(context_, out, &made, got.data(), &consumed, nullptr);
+      in.consume(consumed);
+      if (LZ4F_isError(next)) {
+        const std::string_view reason = LZ4F_getErrorName(next);
+        if (reason == "ERROR_allocation_failed") does_not_fit();
+        damaged("lz4", reason);
+      }
+      in_frame_ = next != 0;
+      if (made > 0) return made;
+    }
+  }
+
+ private:
+  LZ4F_dctx* context_ = nullptr;
   bool in_frame_ = false;
 };
 
 class XzBytes {
  public:
   // On several threads, liblzma decodes the blocks of a multi-block stream (xz -T writes them)
-  // in parallel, and a single-block one as before.
-  explicit XzBytes(int threads) {
+  // in parallel, and a single-block one as before. `legacy`: the one stream of the .lzma format
+  // (xz --format=lzma), which has no blocks, and whose header may ask for a dictionary of up
+  // to 4 GiB: one larger than `window` is refused before liblzma allocates it.
+  XzBytes(int threads, bool legacy, std::uint64_t window)
+      : legacy_(legacy), window_(window), format_(legacy ? "lzma" : "xz") {
     lzma_ret started = LZMA_OK;
-    if (threads > 1) {
+    if (legacy) {
+      started = lzma_alone_decoder(&stream_, UINT64_MAX);
+    } else if (threads > 1) {
       lzma_mt options{};
       options.flags = LZMA_CONCATENATED;
       options.threads = static_cast<std::uint32_t>(threads);
@@ -246,6 +402,13 @@ class XzBytes {
 
   std::size_t read(RawInput& in, char* out, std::size_t size) {
     if (done_) return 0;
+    if (!dictionary_checked_) {
+      if (const std::string_view head = in.fill(13); head.size() >= 5) {
+        const std::uint64_t dictionary = decoder_window(Compression::lzma, head);
+        if (dictionary > window_) window_too_large("lzma dictionary", dictionary);
+      }
+      dictionary_checked_ = true;
+    }
     for (;;) {
       const std::string_view got = in.fill();
       stream_.next_in = reinterpret_cast<const std::uint8_t*>(got.data());
@@ -256,23 +419,25 @@ class XzBytes {
       in.consume(got.size() - stream_.avail_in);
       const std::size_t made = size - stream_.avail_out;
       if (result == LZMA_STREAM_END) {
+        // A .lzma stream is not followed by another: what comes after it would be lost.
+        if (legacy_ && !in.at_end()) trailing_data(format_);
         done_ = true;
         return made;
       }
-      if (result == LZMA_BUF_ERROR && got.empty()) cut_short("xz");
+      if (result == LZMA_BUF_ERROR && got.empty()) cut_short(format_);
       if (result == LZMA_MEM_ERROR) does_not_fit();
-      if (result != LZMA_OK) damaged("xz", reason(result));
+      if (result != LZMA_OK) damaged(format_, reason(result, legacy_));
       if (made > 0) return made;
     }
   }
 
  private:
-  static const char* reason(lzma_ret result) {
+  static const char* reason(lzma_ret result, bool legacy) {
     switch (result) {
       case LZMA_MEM_ERROR:
         return "out of memory";
       case LZMA_FORMAT_ERROR:
-        return "not in the .xz format";
+        return legacy ? "not in the .lzma format" : "not in the .xz format";
       case LZMA_OPTIONS_ERROR:
         return "unsupported options";
       case LZMA_DATA_ERROR:
@@ -282,6 +447,10 @@ class XzBytes {
     }
   }
 
+  bool legacy_;
+  std::uint64_t window_;
+  bool dictionary_checked_ = !legacy_;
+  const char* format_;
   lzma_stream stream_ = LZMA_STREAM_INIT;
   bool done_ = false;
 };
@@ -360,10 +529,15 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       break;
     case Compression::zstd:
       side_by_side(zstd_frames);
-      decoder_ = std::make_unique<ZstdBytes>();
+      decoder_ = std::make_unique<ZstdBytes>(decoding.window);
+      break;
+    case Compression::lz4:
+      decoder_ = std::make_unique<Lz4Bytes>();
       break;
     case Compression::xz:
-      decoder_ = std::make_unique<XzBytes>(decoding.beside(0));
+    case Compression::lzma:
+      decoder_ = std::make_unique<XzBytes>(decoding.beside(0), format == Compression::lzma,
+                                           decoding.window);
       break;
     case Compression::bzip2:
       side_by_side(bzip2_blocks);

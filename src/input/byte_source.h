@@ -4,8 +4,9 @@
 // A compressed table is recognised by its leading magic bytes, never by its name, so a
 // results.txt that is really gzip data reads as what it is, from a regular file or a pipe.
 // Every format reads as one stream however it was written: concatenated gzip members (pigz,
-// bgzip), several zstd frames, xz streams or bzip2 streams. A damaged or cut-short stream is an
-// error with its reason, never a shorter table.
+// bgzip), several zstd or lz4 frames with skippable frames anywhere among them (pzstd starts
+// each frame with one), xz streams or bzip2 streams. A damaged or cut-short stream is an error
+// with its reason, never a shorter table.
 #pragma once
 
 #include <cstddef>
@@ -18,14 +19,25 @@
 
 #include "input/reading_budget.h"
 
-enum class Compression { none, gzip, zstd, xz, bzip2 };
+enum class Compression { none, gzip, zstd, xz, bzip2, lz4, lzma };
 
-// The format that the leading bytes of a table announce. Needs up to 10 bytes to tell.
+// The format that the leading bytes of a table announce, past any skippable frames (zstd's
+// and lz4's, which share their magic numbers).
 Compression sniff_compression(std::string_view head);
+// How many leading bytes sniff_compression needs to tell the format (and a zstd frame's
+// window) from `head`, the bytes read so far: more than it holds only where its skippable
+// frames are not yet passed; never more than kTextCheckBytes.
+std::size_t sniff_bytes_wanted(std::string_view head);
+
+// The memory for past bytes that the decoder of `format` needs from the start of `head`: the
+// window of the first zstd frame past skippable frames, or the dictionary of a .lzma stream.
+// 0 for other formats, or where `head` does not show it.
+std::uint64_t decoder_window(Compression format, std::string_view head);
 
 // Refuses (cannot_read) a table whose first bytes (at least the first 64 KiB of it,
-// after decompression) are not text: UTF-16 (a byte-order mark at the start) or binary data
-// (a NUL byte).
+// after decompression) are not text: an archive or compressed data of a format that is not
+// read, UTF-32 or UTF-16 (a byte-order mark at the start, or zero bytes where ASCII text in
+// them has them) or binary data (a NUL byte).
 void check_text(std::string_view first_bytes);
 inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 
@@ -58,6 +70,7 @@ class GzipBytes;
 class ZstdBytes;
 class XzBytes;
 class Bzip2Bytes;
+class Lz4Bytes;
 class SideBySide;
 
 class ByteSource {
@@ -71,7 +84,9 @@ class ByteSource {
 
   // Fills `out` with up to `size` next bytes of the table and returns how many; 0 only at its
   // end. Raises cannot_read when the file cannot be read or its compressed data is damaged or
-  // ends too early, and an allocation failure where the decoder cannot have its memory.
+  // ends too early, an allocation failure where the decoder cannot have its memory, and
+  // window_too_large where a zstd frame needs a larger window, or a .lzma stream a larger
+  // dictionary, than `decoding` affords.
   std::size_t read(char* out, std::size_t size);
   // Reads give up once `wake` (a Wake's descriptor) is readable.
   void wake_on(int wake) { input_.wake_on(wake); }
@@ -81,7 +96,7 @@ class ByteSource {
  private:
   RawInput input_;
   std::variant<std::unique_ptr<PlainBytes>, std::unique_ptr<GzipBytes>, std::unique_ptr<ZstdBytes>,
-               std::unique_ptr<XzBytes>, std::unique_ptr<Bzip2Bytes>>
+               std::unique_ptr<XzBytes>, std::unique_ptr<Bzip2Bytes>, std::unique_ptr<Lz4Bytes>>
       decoder_;
   // In place of the decoder where the file is decoded side by side, until that fails.
   std::unique_ptr<SideBySide> side_by_side_;

@@ -20,13 +20,26 @@
 
 namespace {
 
-// The bytes a format is told by, and a regular file's first ones checked for text.
+// The bytes a format is told by (a pipe's past any skippable frames it starts with), and a
+// regular file's first ones checked for text.
 std::string first_bytes_of(int fd, bool regular) {
-  std::string bytes(regular ? kTextCheckBytes : 16, '\0');
-  const IoResult got = regular ? read_up_to(fd, bytes.data(), bytes.size(), 0)
-                               : read_up_to(fd, bytes.data(), bytes.size());
-  if (got.error != 0) cannot_read(std::strerror(got.error));
-  bytes.resize(got.bytes);
+  std::string bytes;
+  if (regular) {
+    bytes.resize(kTextCheckBytes);
+    const IoResult got = read_up_to(fd, bytes.data(), bytes.size(), 0);
+    if (got.error != 0) cannot_read(std::strerror(got.error));
+    bytes.resize(got.bytes);
+    return bytes;
+  }
+  for (std::size_t want = sniff_bytes_wanted(bytes); bytes.size() < want;
+       want = sniff_bytes_wanted(bytes)) {
+    const std::size_t have = bytes.size();
+    bytes.resize(want);
+    const IoResult got = read_up_to(fd, bytes.data() + have, want - have);
+    if (got.error != 0) cannot_read(std::strerror(got.error));
+    bytes.resize(have + got.bytes);
+    if (got.bytes < want - have) break;  // the pipe has ended
+  }
   return bytes;
 }
 
@@ -60,9 +73,10 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     struct stat info {};
     const bool regular = ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode);
     if (regular) ::posix_fadvise(file.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    const ReadingBudget budget = ReadingBudget::plan(options.memory_limit, options.cpus);
     std::string first_bytes = first_bytes_of(file.get(), regular);
     const Compression format = sniff_compression(first_bytes);
+    const ReadingBudget budget = ReadingBudget::plan(options.memory_limit, options.cpus,
+                                                     decoder_window(format, first_bytes));
     // A plain file holds at most a record for every 16 bytes (eight one-byte fields and their
     // separators), and each piece's holder rounds up to a chunk: no need to map more.
     std::uint64_t arena = budget.held;
@@ -102,7 +116,8 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     std::vector<Unheld> stretches = merge_adjacent(std::move(state.total.unheld));
     if (!stretches.empty()) {
       reading.unheld =
-          UnheldRecords{std::move(file), format, std::move(stretches), info, budget.word_room};
+          UnheldRecords{std::move(file),       format, std::move(stretches), info, budget.word_room,
+                        budget.decoding.window};
     }
     return std::nullopt;
   } catch (...) {

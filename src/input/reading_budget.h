@@ -19,6 +19,10 @@ inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 // out and its dictionary, and the chunks it decodes ahead.
 inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
+// The zstd window (or .lzma dictionary) the one decoder has in the overhead; a table that needs
+// a larger one pays for it from the threads' share.
+inline constexpr std::uint64_t kWindowInOverhead = std::uint64_t{8} << 20;
+
 // The list of a compressed file's independent parts (kMostParts of about 64 bytes at most).
 inline constexpr std::uint64_t kPartsCost = std::uint64_t{64} << 20;
 
@@ -31,11 +35,16 @@ struct DecodingThreads {
 
   int most = 1;
   std::uint64_t memory = 0;
+  // The largest zstd window or .lzma dictionary the one decoder may take.
+  std::uint64_t window = kWindowInOverhead;
 };
 
 struct ReadingBudget {
+  // `window`: what the table's decoder needs for past bytes (decoder_window). One larger than the
+  // overhead's is paid for first from the threads' share, where that holds it: the threads
+  // are what is left, and whether it is read never depends on the number of cores.
   // REQUIRES: cpus >= 1.
-  static ReadingBudget plan(std::size_t memory_limit, int cpus);
+  static ReadingBudget plan(std::size_t memory_limit, int cpus, std::uint64_t window = 0);
 
   std::uint64_t held = 0;     // for the records held in memory
   std::size_t word_room = 0;  // for one word longer than a read buffer

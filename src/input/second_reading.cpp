@@ -79,7 +79,9 @@ void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
                      const RowBatches& count) {
   std::vector<Unheld>& stretches = rest.stretches;
   if (::lseek(rest.file.get(), 0, SEEK_SET) != 0) cannot_read(std::strerror(errno));
-  BlockStream stream(ByteSource(rest.file.get(), rest.format, {}), 4);
+  DecodingThreads decoding;
+  decoding.window = rest.window;
+  BlockStream stream(ByteSource(rest.file.get(), rest.format, {}, decoding), 4);
   const Progress::Following following(progress, stream.file_bytes_counter());
   StreamTail tail(room);
   RowBatcher batcher(0, count);

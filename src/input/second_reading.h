@@ -24,6 +24,7 @@ struct UnheldRecords {
   std::vector<Unheld> stretches;  // in table order
   struct stat identity {};        // the file as the first reading found it
   std::size_t word_room = 0;
+  std::uint64_t window = 0;  // the largest zstd window or lzma dictionary the reading may take
 };
 
 // Receives the records of the second reading, in batches, with the number (0 to threads - 1)

@@ -32,6 +32,15 @@ void field_too_long(std::uint64_t bytes, bool whole, std::optional<std::uint64_t
   throw failure;
 }
 
+void window_too_large(std::string_view window, std::uint64_t bytes) {
+  Failure failure;
+  failure.what = "out of memory reading";
+  failure.reason = "its " + std::string(window) + " of " +
+                   std::to_string((bytes >> 20) + (bytes % (1 << 20) != 0)) +
+                   " MiB is more than the memory allows";
+  throw failure;
+}
+
 void does_not_fit() { throw Failure::out_of_memory(); }
 
 Failure reading_failure(Failure failure, const std::string& path) {

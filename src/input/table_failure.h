@@ -23,6 +23,11 @@
 [[noreturn]] void field_too_long(std::uint64_t bytes, bool whole,
                                  std::optional<std::uint64_t> line);
 
+// Raises "out of memory reading 'PATH': its WINDOW of N MiB is more than the memory allows"
+// for a decoder whose `window` ("zstd window", "lzma dictionary") takes that many bytes (N
+// rounded up).
+[[noreturn]] void window_too_large(std::string_view window, std::uint64_t bytes);
+
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();
 

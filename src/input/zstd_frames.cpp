@@ -1,5 +1,6 @@
 #include "input/zstd_frames.h"
 
+#define ZSTD_STATIC_LINKING_ONLY  // the frame header's window
 #include <zstd.h>
 #include <zstd_errors.h>
 
@@ -7,12 +8,14 @@
 #include <optional>
 #include <vector>
 
+#include "input/reading_budget.h"
 #include "input/table_failure.h"
 
 namespace {
 
 struct Frame {
   std::uint64_t offset, size;
+  bool skippable = false;
 };
 
 std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count) {
@@ -23,14 +26,19 @@ std::uint32_t little_endian(const std::string& bytes, std::size_t at, int count)
   return value;
 }
 
-// The size of the frame at `at`, from its header and its blocks' headers; nothing where they
-// are not those of a frame that ends within the file.
-std::optional<std::uint64_t> frame_size(int fd, std::uint64_t at, std::uint64_t size) {
+// The frame at `at`, from its header and its blocks' headers; nothing where they are not those
+// of a frame that ends within the file, or it needs a larger window than a decoder is paid for.
+std::optional<Frame> frame_at(int fd, std::uint64_t at, std::uint64_t size) {
   const std::string head =
       read_part(fd, at, static_cast<std::size_t>(std::min<std::uint64_t>(size - at, 18)), "zstd");
   if (head.size() < 8) return std::nullopt;
   if ((little_endian(head, 0, 4) & ZSTD_MAGIC_SKIPPABLE_MASK) == ZSTD_MAGIC_SKIPPABLE_START) {
-    return 8 + std::uint64_t{little_endian(head, 4, 4)};
+    return Frame{at, 8 + std::uint64_t{little_endian(head, 4, 4)}, true};
+  }
+  ZSTD_frameHeader header{};
+  if (ZSTD_getFrameHeader(&header, head.data(), head.size()) != 0 ||
+      header.windowSize > kWindowInOverhead) {
+    return std::nullopt;
   }
   // The frame header descriptor gives the header's size: the magic, the descriptor, a window
   // byte unless single-segment, the dictionary id's and the content size's bytes.
@@ -55,7 +63,7 @@ std::optional<std::uint64_t> frame_size(int fd, std::uint64_t at, std::uint64_t 
   }
   end += checksum ? 4 : 0;
   if (end > size) return std::nullopt;
-  return end - at;
+  return Frame{at, end - at};
 }
 
 }  // namespace
@@ -63,18 +71,18 @@ std::optional<std::uint64_t> frame_size(int fd, std::uint64_t at, std::uint64_t 
 std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads) {
   std::vector<Frame> frames;
   for (std::uint64_t at = 0; at < size;) {
-    const std::optional<std::uint64_t> frame = frame_size(fd, at, size);
-    if (!frame || *frame > size - at || frames.size() == kMostParts) return nullptr;
-    frames.push_back({at, *frame});
-    at += *frame;
+    const std::optional<Frame> frame = frame_at(fd, at, size);
+    if (!frame || frame->size > size - at || frames.size() == kMostParts) return nullptr;
+    // A skippable frame holds nothing of the table: no part of its own.
+    if (!frame->skippable) frames.push_back(*frame);
+    at += frame->size;
   }
   if (frames.size() < 2) return nullptr;
   const std::size_t count = frames.size();
   auto decode = [fd, frames = std::move(frames)](std::size_t unit, UnitSink& sink) {
     std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
     if (!context) does_not_fit();
-    // A frame that needs a larger window than a decoder is paid for fails here, and goes to the
-    // one decoder in order.
+    // Frames are listed only where their windows are no larger than a decoder is paid for.
     ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, 23);
     const Frame frame = frames[unit];
     std::string piece;

@@ -315,5 +315,7 @@ source "$here/input_cases.sh"
 source "$here/run_cases.sh"
 # shellcheck source=/dev/null
 source "$here/mixed_cases.sh"
+# shellcheck source=/dev/null
+source "$here/format_cases.sh"
 
 [ "$failures" -eq 0 ] && echo "end to end: all passed"

@@ -2,12 +2,9 @@
 // and compressed streams whose pieces come over a pipe one read at a time.
 #include "input/byte_source.h"
 
-#include <bzlib.h>
 #include <gtest/gtest.h>
-#include <isa-l/crc.h>
 #include <sys/mman.h>
 #include <unistd.h>
-#include <zstd.h>
 
 #include <atomic>
 #include <chrono>
@@ -20,10 +17,12 @@
 #include "input/gzip_members.h"
 #include "input/side_by_side.h"
 #include "input/zstd_frames.h"
+#include "table_files.h"
 
 namespace {
 
 using namespace std::string_literals;
+using namespace table_files;
 
 const std::string kZip = "it is a zip archive, not a table",
                   kTar = "it is a tar archive; extract the table first",
@@ -63,11 +62,31 @@ TEST(CheckText, RefusesWhatIsNoTextTableWithItsReason) {
       {"\xff\xfeh\0\n\0"s, kUtf16},
       {"h\0\n\0h\0"s, kUtf16},
       {"\0h\0\n\0h\0"s, kUtf16},
+      {"LZIP header\n", ""},
       {"h\0"s, kBinary},
       {std::string(100, '\0'), kBinary},
       {"h\rh\0"s, kBinary},
   };
   for (const auto& c : cases) EXPECT_EQ(refusal([&] { check_text(c.bytes); }), c.reason) << c.bytes;
+}
+
+const std::string kSkippable = "\x50\x2a\x4d\x18\4\0\0\0abcd"s;
+
+// Skippable frames start zstd files (pzstd's) and lz4 files alike: the frame after them tells,
+// read from as much of a pipe as they take.
+TEST(SniffCompression, TellsEachFormatPastSkippableFrames) {
+  const struct {
+    std::string head;
+    Compression format;
+    std::size_t wanted;
+  } cases[] = {
+      {kSkippable + kSkippable + "\x04\x22\x4d\x18\x64\x40"s, Compression::lz4, 42},
+      {"\x5f\x2a\x4d\x18\xf0\0\0\0"s, Compression::zstd, 8 + 240 + 18},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(sniff_compression(c.head), c.format) << c.head;
+    EXPECT_EQ(sniff_bytes_wanted(c.head), c.wanted) << c.head;
+  }
 }
 
 // Two small tables, each compressed alone (gzip -n, bzip2).
@@ -137,53 +156,6 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
   }
 }
 
-// `text` cut at `cuts`, each part compressed alone (zstd with its checksum, bzip2 in blocks
-// of 100 kB), one after the other.
-std::string compressed(Compression format, const std::string& text,
-                       const std::vector<std::size_t>& cuts) {
-  std::string file;
-  std::size_t from = 0;
-  for (std::size_t i = 0; i <= cuts.size(); ++i) {
-    const std::size_t to = i < cuts.size() ? cuts[i] : text.size();
-    std::string part(ZSTD_compressBound(to - from) + 1000, '\0');
-    if (format == Compression::zstd) {
-      ZSTD_CCtx* context = ZSTD_createCCtx();
-      ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
-      part.resize(ZSTD_compress2(context, part.data(), part.size(), text.data() + from, to - from));
-      ZSTD_freeCCtx(context);
-    } else {
-      auto size = static_cast<unsigned>(part.size());
-      BZ2_bzBuffToBuffCompress(part.data(), &size, const_cast<char*>(text.data() + from),
-                               static_cast<unsigned>(to - from), 1, 0, 0);
-      part.resize(size);
-    }
-    file += part;
-    from = to;
-  }
-  return file;
-}
-
-// `text` as BGZF: gzip members of at most 60000 bytes stored, each with its size in a "BC"
-// extra field, then the empty member that ends such a file.
-std::string bgzf(const std::string& text) {
-  std::string file;
-  auto le = [&](std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i) & 0xff);
-  };
-  for (std::size_t from = 0;; from += 60000) {
-    const std::string part = text.substr(std::min(from, text.size()), 60000);
-    file += "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0"s;
-    le(static_cast<std::uint32_t>(18 + 5 + part.size() + 8 - 1), 2);
-    file += '\x01';  // the last deflate block, stored
-    le(static_cast<std::uint32_t>(part.size()), 2);
-    le(static_cast<std::uint32_t>(~part.size()), 2);
-    file += part;
-    le(crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(part.data()), part.size()), 4);
-    le(static_cast<std::uint32_t>(part.size()), 4);
-    if (part.empty()) return file;
-  }
-}
-
 // Frames, blocks and members decoded side by side give what one decoder gives, failures included.
 TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
   std::string text;
@@ -191,7 +163,8 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
     text += std::to_string(i * 7919) + " 1.5\n";
   const std::vector<std::size_t> cuts{1000, 2000000, 2000001, 2500000};
   const std::string zstd = compressed(Compression::zstd, text, cuts),
-                    bzip2 = compressed(Compression::bzip2, text, {}), gzip = bgzf(text);
+                    bzip2 = compressed(Compression::bzip2, text, {}),
+                    gzip = stored_gzip(text, 60000, true);
   auto damage = [](std::string file) {
     file[file.size() - 3000] ^= 0x55;  // in the last frame or block: the others come first
     return file;
@@ -205,6 +178,8 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
       {Compression::zstd, compressed(Compression::zstd, text, {}), false},
       {Compression::zstd,
        compressed(Compression::zstd, text, {100}) + "\x50\x2a\x4d\x18\3\0\0\0abc"s, true},
+      // pzstd's frames, each after a skippable one.
+      {Compression::zstd, kSkippable + zstd + kSkippable, true},
       {Compression::zstd, damage(zstd), true},
       {Compression::zstd, zstd.substr(0, zstd.size() - 5), false},
       {Compression::zstd, zstd + "x", false},
@@ -254,7 +229,8 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
 }
 
 // Decoders side by side only as far as the memory limit's share for threads pays for them,
-// once the reading threads and the list of parts are paid for.
+// once a large zstd window or .lzma dictionary (paid first, whatever the cores), the reading
+// threads and the list of parts are paid for.
 TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheListOfPartsLeave) {
   constexpr std::uint64_t kMiB = 1 << 20;
   const struct {
@@ -262,17 +238,21 @@ TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheListOfPartsLeave) {
     int cpus;
     std::uint64_t mapped;
     int threads;
+    std::uint64_t window = 0, taken = 8 * kMiB;
   } cases[] = {
-      {kNoMemoryLimit, 4, kMiB << 20, 4},
+      {kNoMemoryLimit, 4, kMiB << 20, 4, kMiB << 30, UINT64_MAX},
       {64 * kMiB, 2, 0, 1},
       {kRunOverhead + 1024 * kMiB, 1, 0, 1},  // a quarter: 256 MiB
       {kRunOverhead + 1024 * kMiB, 4, 0, 4},  // three reading threads take 13.5 MiB of it
       {kRunOverhead + 1024 * kMiB, 4, 170 * kMiB, 2},
       {kRunOverhead + 1024 * kMiB, 4, 200 * kMiB, 1},
+      {kRunOverhead + 1024 * kMiB, 4, 0, 1, 200 * kMiB, 200 * kMiB},
+      {kRunOverhead + 1024 * kMiB, 2, 0, 2, 257 * kMiB},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(ReadingBudget::plan(c.limit, c.cpus).decoding.beside(c.mapped), c.threads)
-        << c.limit << " " << c.cpus << " " << c.mapped;
+    const DecodingThreads decoding = ReadingBudget::plan(c.limit, c.cpus, c.window).decoding;
+    EXPECT_EQ(decoding.beside(c.mapped), c.threads) << c.limit << " " << c.cpus << " " << c.mapped;
+    EXPECT_EQ(decoding.window, c.taken) << c.window;
   }
 }
 

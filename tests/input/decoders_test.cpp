@@ -37,7 +37,7 @@ TEST(Decoders, GiveTheSameBytesOrRefusalOnOneThreadAsOnSeveral) {
       ::lseek(fd, 0, SEEK_SET);
       std::string got;
       try {
-        ByteSource source(fd, c.format, {}, {threads, kNoMemoryLimit});
+        ByteSource source(fd, c.format, {}, {threads, kNoMemoryLimit, UINT64_MAX});
         std::vector<char> buffer(1 << 20);
         for (std::size_t n; (n = source.read(buffer.data(), buffer.size())) > 0;)
           got.append(buffer.data(), n);

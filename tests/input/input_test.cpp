@@ -12,7 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <isa-l/crc.h>
 
 #include "binning/bin_counting.h"
 #include "input/reading_budget.h"
