@@ -6,8 +6,6 @@
 // HISTCHART_SCALE_TEST="SEEDS ROWS [FIRST]" sets how many tables, how large, and the seed of
 // the first; the ordinary suite reads one of a few hundred thousand rows.
 #include <gtest/gtest.h>
-#include <pthread.h>
-#include <signal.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -16,7 +14,6 @@
 #include <optional>
 #include <random>
 #include <sstream>
-#include <thread>
 
 #include "binning/bin_counting.h"
 #include "input/field_scan.h"
@@ -232,41 +229,13 @@ struct Way {
   bool read_twice = false;  // the limit is too tight to hold every record
 };
 
-// The bytes given to a pipe by a thread of their own, which ends when they are all taken or
-// the reader has closed its end.
-class PipeWriter {
- public:
-  explicit PipeWriter(const std::string& bytes) {
-    if (::pipe(ends_) != 0) ADD_FAILURE() << "no pipe";
-    writer_ = std::thread([this, &bytes] {
-      sigset_t pipe_signal;
-      sigemptyset(&pipe_signal);
-      sigaddset(&pipe_signal, SIGPIPE);
-      pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);  // a reader that stops early: EPIPE
-      for (std::size_t at = 0; at < bytes.size();) {
-        const ssize_t n = ::write(ends_[1], bytes.data() + at, bytes.size() - at);
-        if (n <= 0) break;
-        at += static_cast<std::size_t>(n);
-      }
-      ::close(ends_[1]);
-    });
-  }
-  ~PipeWriter() {
-    ::close(ends_[0]);
-    writer_.join();
-  }
-  std::string path() const { return "/proc/self/fd/" + std::to_string(ends_[0]); }
-
- private:
-  int ends_[2] = {-1, -1};
-  std::thread writer_;
-};
-
 void check(const Way& way, const Expected& expected) {
   SCOPED_TRACE(way.name);
-  std::optional<PipeWriter> pipe;
-  if (way.pipe) pipe.emplace(way.source->bytes);
-  const std::string path = way.pipe ? pipe->path() : way.source->path;
+  // A pipe from a process of its own, which ends when it has given everything or the reader has
+  // closed its end.
+  FILE* pipe = way.pipe ? ::popen(("exec cat '" + way.source->path + "'").c_str(), "r") : nullptr;
+  const std::string path =
+      pipe ? "/proc/self/fd/" + std::to_string(::fileno(pipe)) : way.source->path;
   ReadOptions options;
   options.cpus = way.cpus;
   options.memory_limit = way.memory;
@@ -274,8 +243,8 @@ void check(const Way& way, const Expected& expected) {
   options.block_size = way.block;
   TableReading reading;
   const MaybeFailure failure = InputFile(path).read(options, reading);
+  if (pipe) ::pclose(pipe);
   ASSERT_FALSE(failure) << failure->line();
-  pipe.reset();
   ASSERT_EQ(reading.unheld.has_value(), way.read_twice);
   const ReferenceTable held = table_of(reading);
   EXPECT_EQ(held.not_numbers, expected.not_numbers);
