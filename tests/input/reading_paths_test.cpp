@@ -6,12 +6,10 @@
 // HISTCHART_SCALE_TEST="SEEDS ROWS [FIRST]" sets how many tables, how large, and the seed of
 // the first; the ordinary suite reads one of a few hundred thousand rows.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
 #include <random>
 #include <sstream>
 
