@@ -14,10 +14,10 @@
 #include "binning/bin_counting.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
-#include "input/field_scan.h"
+#include "input/records/field_scan.h"
 #include "input/gathering.h"
-#include "input/parse_value.h"
-#include "input/table_scanner.h"
+#include "input/records/parse_value.h"
+#include "input/records/table_scanner.h"
 
 namespace {
 

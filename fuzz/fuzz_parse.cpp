@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz_checks.h"
-#include "input/parse_value.h"
+#include "input/records/parse_value.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string field(reinterpret_cast<const char*>(data), size);

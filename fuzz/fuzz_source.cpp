@@ -15,7 +15,7 @@
 
 #include "base/failure.h"
 #include "fuzz_checks.h"
-#include "input/byte_source.h"
+#include "input/bytes/byte_source.h"
 
 namespace {
 

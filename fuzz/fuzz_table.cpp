@@ -16,7 +16,7 @@
 #include "driver/bin_count.h"
 #include "fuzz_checks.h"
 #include "input/input_file.h"
-#include "input/table_scanner.h"
+#include "input/records/table_scanner.h"
 #include "reference.h"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <limits>
 #include <vector>
 
+#include "base/value_range.h"
 #include "binning/bin.h"
-#include "binning/value_range.h"
 
 class BinCounter {
  public:

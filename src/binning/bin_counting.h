@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/series_count.h"
+#include "base/value_range.h"
 #include "binning/bin_counter.h"
-#include "binning/value_range.h"
-#include "input/held_rows.h"
-#include "input/series_count.h"
+#include "input/holding/held_rows.h"
 
 class BinCounting {
  public:

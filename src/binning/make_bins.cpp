@@ -7,7 +7,7 @@
 #include "base/messages.h"
 #include "binning/bin_counting.h"
 #include "driver/histogram_job.h"
-#include "input/file_stretch.h"
+#include "input/bytes/file_stretch.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "base/failure.h"
 #include "base/run_limits.h"
 #include "driver/series.h"
-#include "input/held_rows.h"
+#include "input/holding/held_rows.h"
 #include "input/second_reading.h"
 
 struct gdImageStruct;

@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/series_count.h"
+#include "base/value_range.h"
 #include "binning/bin.h"
-#include "binning/value_range.h"
-#include "input/not_numbers.h"
-#include "input/series_count.h"
+#include "input/records/not_numbers.h"
 
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}

@@ -7,9 +7,9 @@
 
 #include "base/files.h"
 #include "base/worker_pool.h"
-#include "input/file_stretch.h"
+#include "input/bytes/file_stretch.h"
+#include "input/bytes/table_failure.h"
 #include "input/guess_join.h"
-#include "input/table_failure.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "binning/value_range.h"
-#include "input/held_rows.h"
-#include "input/not_numbers.h"
-#include "input/series_count.h"
-#include "input/stretch.h"
-#include "input/table_failure.h"
-#include "input/table_scanner.h"
+#include "base/series_count.h"
+#include "base/value_range.h"
+#include "input/bytes/stretch.h"
+#include "input/bytes/table_failure.h"
+#include "input/holding/held_rows.h"
+#include "input/records/not_numbers.h"
+#include "input/records/table_scanner.h"
 
 // A stretch of the table that was measured but not held: to be read again from `from`.
 struct Unheld {

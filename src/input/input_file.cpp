@@ -10,13 +10,13 @@
 #include "base/files.h"
 #include "base/messages.h"
 #include "base/progress.h"
-#include "input/block_stream.h"
-#include "input/byte_source.h"
+#include "input/bytes/block_stream.h"
+#include "input/bytes/byte_source.h"
+#include "input/bytes/table_failure.h"
 #include "input/file_pieces.h"
-#include "input/reading_budget.h"
+#include "input/holding/reading_budget.h"
 #include "input/reading_state.h"
 #include "input/stream_reading.h"
-#include "input/table_failure.h"
 
 namespace {
 

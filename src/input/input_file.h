@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "binning/value_range.h"
-#include "input/held_rows.h"
-#include "input/not_numbers.h"
+#include "base/series_count.h"
+#include "base/value_range.h"
+#include "input/holding/held_rows.h"
+#include "input/records/not_numbers.h"
 #include "input/second_reading.h"
-#include "input/series_count.h"
 
 // What reading a table gives.
 struct TableReading {

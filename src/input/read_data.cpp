@@ -1,8 +1,8 @@
 // The job's first phase: a thin shell over InputFile.
 #include "base/messages.h"
 #include "driver/histogram_job.h"
+#include "input/holding/reading_budget.h"
 #include "input/input_file.h"
-#include "input/reading_budget.h"
 
 void HistogramJob::read_data() {
   ReadOptions options;

@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "base/progress.h"
+#include "input/bytes/word_room.h"
 #include "input/gathering.h"
-#include "input/held_rows.h"
-#include "input/reading_budget.h"
-#include "input/table_scanner.h"
-#include "input/word_room.h"
+#include "input/holding/held_rows.h"
+#include "input/holding/reading_budget.h"
+#include "input/records/table_scanner.h"
 
 struct ReadingState {
   int fd;

@@ -8,11 +8,11 @@
 
 #include "base/progress.h"
 #include "base/worker_pool.h"
-#include "input/block_stream.h"
-#include "input/file_stretch.h"
-#include "input/stretch.h"
-#include "input/table_failure.h"
-#include "input/word_room.h"
+#include "input/bytes/block_stream.h"
+#include "input/bytes/file_stretch.h"
+#include "input/bytes/stretch.h"
+#include "input/bytes/table_failure.h"
+#include "input/bytes/word_room.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "base/failure.h"
 #include "base/files.h"
-#include "input/byte_source.h"
+#include "input/bytes/byte_source.h"
 #include "input/gathering.h"
-#include "input/held_rows.h"
+#include "input/holding/held_rows.h"
 
 // The stretches of a table that were measured but not held.
 struct UnheldRecords {

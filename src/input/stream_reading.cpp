@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "base/worker_pool.h"
-#include "input/block_stream.h"
+#include "input/bytes/block_stream.h"
+#include "input/bytes/stretch.h"
 #include "input/guess_join.h"
-#include "input/stretch.h"
 
 namespace {
 

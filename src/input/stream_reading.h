@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <string>
 
-#include "input/byte_source.h"
+#include "input/bytes/byte_source.h"
 #include "input/reading_state.h"
 
 // Reads the table from `state.fd`, after `first_bytes` already read from it (a pipe's, to tell

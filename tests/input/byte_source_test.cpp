@@ -1,6 +1,6 @@
 // The table's bytes before any parsing: what is refused as no text table, with its own reason,
 // and compressed streams whose pieces come over a pipe one read at a time.
-#include "input/byte_source.h"
+#include "input/bytes/byte_source.h"
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
@@ -13,10 +13,11 @@
 #include <vector>
 
 #include "base/failure.h"
-#include "input/bzip2_blocks.h"
-#include "input/gzip_members.h"
-#include "input/side_by_side.h"
-#include "input/zstd_frames.h"
+#include "input/bytes/bzip2_blocks.h"
+#include "input/bytes/gzip_members.h"
+#include "input/bytes/side_by_side.h"
+#include "input/bytes/zstd_frames.h"
+#include "input/holding/reading_budget.h"
 #include "table_files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "input/reading_budget.h"
+#include "input/holding/reading_budget.h"
 #include "table_files.h"
 
 using namespace table_files;

@@ -14,7 +14,7 @@
 
 
 #include "binning/bin_counting.h"
-#include "input/reading_budget.h"
+#include "input/holding/reading_budget.h"
 #include "table_files.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <sstream>
 
 #include "binning/bin_counting.h"
-#include "input/field_scan.h"
-#include "input/reading_budget.h"
+#include "input/records/field_scan.h"
+#include "input/holding/reading_budget.h"
 #include "input/second_reading.h"
 #include "table_files.h"
 

@@ -9,8 +9,8 @@
 #include <random>
 #include <string>
 
-#include "input/field_scan.h"
-#include "input/parse_value.h"
+#include "input/records/field_scan.h"
+#include "input/records/parse_value.h"
 
 namespace {
 

@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "binning/value_range.h"
-#include "input/byte_source.h"
+#include "base/value_range.h"
+#include "input/bytes/byte_source.h"
 #include "input/input_file.h"
-#include "input/table_scanner.h"
+#include "input/records/table_scanner.h"
 #include "reference.h"
 
 namespace table_files {

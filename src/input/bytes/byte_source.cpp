@@ -1,4 +1,4 @@
-#include "input/byte_source.h"
+#include "input/bytes/byte_source.h"
 
 #include <bzlib.h>
 #include <isa-l/igzip_lib.h>
@@ -15,11 +15,10 @@
 #include <sys/stat.h>
 
 #include "base/files.h"
-#include "input/bzip2_blocks.h"
-#include "input/gzip_members.h"
-#include "input/reading_budget.h"
-#include "input/table_failure.h"
-#include "input/zstd_frames.h"
+#include "input/bytes/bzip2_blocks.h"
+#include "input/bytes/gzip_members.h"
+#include "input/bytes/table_failure.h"
+#include "input/bytes/zstd_frames.h"
 
 namespace {
 
@@ -573,4 +572,11 @@ std::size_t ByteSource::read(char* out, std::size_t size) {
     }
   }
   return std::visit([&](auto& decoder) { return decoder->read(input_, out, size); }, decoder_);
+}
+
+int DecodingThreads::beside(std::uint64_t other) const {
+  if (other >= memory) return 1;
+  const auto threads = std::min<std::uint64_t>((memory - other) / kDecoderCost,
+                                               static_cast<std::uint64_t>(std::max(most, 1)));
+  return threads >= 2 ? static_cast<int>(threads) : 1;
 }

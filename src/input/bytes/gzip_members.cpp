@@ -1,4 +1,4 @@
-#include "input/gzip_members.h"
+#include "input/bytes/gzip_members.h"
 
 #include <isa-l/igzip_lib.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "input/table_failure.h"
+#include "input/bytes/table_failure.h"
 
 namespace {
 

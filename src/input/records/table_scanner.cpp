@@ -1,4 +1,4 @@
-#include "input/table_scanner.h"
+#include "input/records/table_scanner.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "input/field_scan.h"
+#include "input/records/field_scan.h"
 
 #include <algorithm>
 #include <atomic>

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "input/side_by_side.h"
+#include "input/bytes/side_by_side.h"
 
 // The members of the regular file `fd` of `size` bytes; nullptr where it is not made of two
 // to kMostParts members that each give their size (a damaged or cut-short file, or data after

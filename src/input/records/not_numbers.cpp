@@ -1,4 +1,4 @@
-#include "input/not_numbers.h"
+#include "input/records/not_numbers.h"
 
 #include "base/messages.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "input/table_scanner.h"
+#include "input/records/table_scanner.h"
 
 struct NotNumbers {
   void add(const FieldNote& note) {

@@ -17,7 +17,7 @@
 #include <variant>
 #include <vector>
 
-#include "input/reading_budget.h"
+#include "input/bytes/decoding_threads.h"
 
 enum class Compression { none, gzip, zstd, xz, bzip2, lz4, lzma };
 

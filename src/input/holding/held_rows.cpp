@@ -1,4 +1,4 @@
-#include "input/held_rows.h"
+#include "input/holding/held_rows.h"
 
 #include <algorithm>
 #include <cstdint>

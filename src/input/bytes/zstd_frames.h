@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "input/side_by_side.h"
+#include "input/bytes/side_by_side.h"
 
 // The frames of the regular file `fd` of `size` bytes, from its start, skippable ones passed
 // over; nullptr where it has fewer than two or more than kMostParts, one needs a window larger

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "input/value_code.h"
+#include "input/records/value_code.h"
 
 struct FieldValue {
   double value;

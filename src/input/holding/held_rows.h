@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "base/mapped_memory.h"
-#include "input/series_count.h"
-#include "input/value_code.h"
+#include "base/series_count.h"
+#include "input/records/value_code.h"
 
 // A record's values as doubles: what the second reading hands to the counting, and what a
 // wide chunk holds (below).

@@ -1,11 +1,11 @@
-#include "input/block_stream.h"
+#include "input/bytes/block_stream.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "input/table_failure.h"
-#include "input/table_scanner.h"
+#include "input/bytes/table_failure.h"
+#include "input/records/table_scanner.h"
 
 BlockStream::BlockStream(ByteSource source, int ahead, std::size_t block)
     : source_(std::move(source)), ahead_(ahead), block_(block) {

@@ -1,9 +1,9 @@
-#include "input/reading_budget.h"
+#include "input/holding/reading_budget.h"
 
 #include <algorithm>
 
 #include "base/thread.h"
-#include "input/file_stretch.h"
+#include "input/bytes/file_stretch.h"
 
 namespace {
 
@@ -38,11 +38,4 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus, std::uint6
   budget.decoding.memory =
       for_threads - static_cast<std::uint64_t>(budget.threads - 1) * kThreadCost;
   return budget;
-}
-
-int DecodingThreads::beside(std::uint64_t other) const {
-  if (other >= memory) return 1;
-  const auto threads = std::min<std::uint64_t>((memory - other) / kDecoderCost,
-                                               static_cast<std::uint64_t>(std::max(most, 1)));
-  return threads >= 2 ? static_cast<int>(threads) : 1;
 }

@@ -20,9 +20,9 @@
 #include "base/failure.h"
 #include "base/files.h"
 #include "base/thread.h"
-#include "input/byte_source.h"
-#include "input/file_stretch.h"
-#include "input/word_room.h"
+#include "input/bytes/byte_source.h"
+#include "input/bytes/file_stretch.h"
+#include "input/bytes/word_room.h"
 
 struct Block {
   std::string_view view() const { return {bytes.data(), size}; }

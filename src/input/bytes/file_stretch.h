@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/word_room.h"
+#include "input/bytes/word_room.h"
 
 inline constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
 

@@ -1,4 +1,4 @@
-#include "input/zstd_frames.h"
+#include "input/bytes/zstd_frames.h"
 
 #define ZSTD_STATIC_LINKING_ONLY  // the frame header's window
 #include <zstd.h>
@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "input/reading_budget.h"
-#include "input/table_failure.h"
+#include "input/bytes/decoding_threads.h"
+#include "input/bytes/table_failure.h"
 
 namespace {
 

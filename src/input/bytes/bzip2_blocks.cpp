@@ -1,4 +1,4 @@
-#include "input/bzip2_blocks.h"
+#include "input/bytes/bzip2_blocks.h"
 
 #include <bzlib.h>
 
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/table_failure.h"
+#include "input/bytes/table_failure.h"
 
 namespace {
 

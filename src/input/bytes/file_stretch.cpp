@@ -1,10 +1,10 @@
-#include "input/file_stretch.h"
+#include "input/bytes/file_stretch.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/files.h"
-#include "input/table_failure.h"
+#include "input/bytes/table_failure.h"
 
 namespace {
 

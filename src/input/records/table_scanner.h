@@ -22,9 +22,9 @@
 #include <string_view>
 #include <utility>
 
-#include "input/field_scan.h"
-#include "input/parse_value.h"
-#include "input/series_count.h"
+#include "base/series_count.h"
+#include "input/records/field_scan.h"
+#include "input/records/parse_value.h"
 
 // A field that is not a number, kept as the report shows it: where it starts and its first
 // bytes.

@@ -1,4 +1,4 @@
-#include "input/table_failure.h"
+#include "input/bytes/table_failure.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,10 +1,10 @@
-#include "input/side_by_side.h"
+#include "input/bytes/side_by_side.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "base/files.h"
-#include "input/table_failure.h"
+#include "input/bytes/table_failure.h"
 
 namespace {
 

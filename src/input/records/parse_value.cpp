@@ -1,4 +1,4 @@
-#include "input/parse_value.h"
+#include "input/records/parse_value.h"
 
 #include <fast_float/fast_float.h>
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "input/table_scanner.h"
+#include "input/records/table_scanner.h"
 
 class MemoryStretch {
  public:

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "input/side_by_side.h"
+#include "input/bytes/side_by_side.h"
 
 // The blocks of the regular file `fd` of `size` bytes; nullptr where it has fewer than two or
 // more than kMostParts, or is not laid out as bzip2 streams (a damaged or cut-short file, or
