@@ -15,7 +15,7 @@
 #include "binning/bin_counter.h"
 #include "driver/bin_count.h"
 #include "fuzz_checks.h"
-#include "input/input_file.h"
+#include "input/reading_cuts.h"
 #include "input/records/table_scanner.h"
 #include "reference.h"
 
@@ -31,15 +31,16 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
   const int write_to = blocks ? pipe_ends[1] : fd;
   FUZZ_CHECK(::write(write_to, text.data(), text.size()) == static_cast<ssize_t>(text.size()));
   if (blocks) ::close(pipe_ends[1]);
-  InputFile reader("/proc/self/fd/" + std::to_string(blocks ? pipe_ends[0] : fd));
+  const std::string path = "/proc/self/fd/" + std::to_string(blocks ? pipe_ends[0] : fd);
   ReadOptions options;
   options.cpus = 3;
   // A pipe's arena is mapped at the size of its budget for each input: a small one. A file's is
   // mapped at most for what it can hold, and each of its many pieces takes a chunk: no limit.
   if (blocks) options.memory_limit = std::size_t{96} << 20;
-  if (blocks) options.block_size = step;
+  ReadingCuts cuts;
+  if (blocks) cuts.block_size = step;
   for (std::uint64_t start = step; !blocks && start < text.size(); start += step)
-    options.piece_starts.push_back(start);
+    cuts.piece_starts.push_back(start);
   TableReading table;
   bool text_only = sniff_compression(text) == Compression::none;
   try {
@@ -47,13 +48,16 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
   } catch (const Failure&) {
     text_only = false;
   }
-  if (!reader.read(options, table)) {
+  if (!read_table(path, options, cuts, table)) {
     FUZZ_CHECK(text_only);
-    for (int i = 0; i < kSeriesCount; ++i) {
-      std::vector<double> got;
-      for (const HeldPart& part : table.held.parts) {
-        for (std::size_t r = 0; r < part.size(); ++r) got.push_back(part.value_at(r, i));
+    std::array<std::vector<double>, kSeriesCount> columns;
+    FUZZ_CHECK(!table.records.for_each(1, [&](int, std::span<const Row> rows) {
+      for (const Row& row : rows) {
+        for (int i = 0; i < kSeriesCount; ++i) columns[i].push_back(row[i]);
       }
+    }));
+    for (int i = 0; i < kSeriesCount; ++i) {
+      std::vector<double>& got = columns[i];
       std::vector<double> want = expected.columns[i];
       auto bits = [](std::vector<double>& v) {
         std::vector<std::uint64_t> b(v.size());

@@ -10,7 +10,6 @@
 #include "base/series_count.h"
 #include "base/value_range.h"
 #include "binning/bin_counter.h"
-#include "input/holding/held_rows.h"
 
 class BinCounting {
  public:
@@ -19,11 +18,10 @@ class BinCounting {
 
   // Counts records read by worker `worker` (0 to workers - 1); workers count at the same time.
   void count(int worker, std::span<const Row> rows);
-  // Counts held records on the workers.
-  MaybeFailure count_held(const std::vector<HeldPart>& parts);
-  // The bins of each series; nothing where the values counted are not all of those the ranges
-  // were measured from (a table read twice that changed in between).
-  std::optional<std::array<std::vector<Bin>, kSeriesCount>> bins() const;
+  // The bins of each series, into `bins`. Fails where the values counted are not all of those
+  // the ranges were measured from (a table read twice that changed in between); the failure
+  // names no table.
+  MaybeFailure bins(std::array<std::vector<Bin>, kSeriesCount>& bins) const;
 
  private:
   int workers_;

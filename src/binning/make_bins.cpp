@@ -7,7 +7,6 @@
 #include "base/messages.h"
 #include "binning/bin_counting.h"
 #include "driver/histogram_job.h"
-#include "input/bytes/file_stretch.h"
 
 namespace {
 
@@ -52,36 +51,30 @@ void HistogramJob::make_bins() {
   }
   try {
     BinCounting counting(ranges, bin_count, threads);
-    failure = counting.count_held(held.parts);
-    if (!failure && unheld) {
-      failure =
-          read_again(*unheld, input_file, threads,
-                     [&](int worker, std::span<const Row> rows) { counting.count(worker, rows); });
-      // Where the counters take more than a read buffer, they are what left the reading no
-      // room: fewer bins would do, a smaller table would not.
-      const std::uint64_t counters = static_cast<std::uint64_t>(threads) * kSeriesCount *
-                                     (static_cast<std::uint64_t>(bin_count) + 1) *
-                                     (sizeof(double) + sizeof(std::uint64_t));  // edge, count
-      if (failure && failure->kind == Failure::Kind::out_of_memory && counters > kReadBuffer) {
-        failure = Failure::out_of_memory();
-      }
+    failure = records.for_each(
+        threads, [&](int worker, std::span<const Row> rows) { counting.count(worker, rows); });
+    // Where the counters take more than a read buffer, they are what left the second reading
+    // no room: fewer bins would do, a smaller table would not.
+    const std::uint64_t counters = static_cast<std::uint64_t>(threads) * kSeriesCount *
+                                   (static_cast<std::uint64_t>(bin_count) + 1) *
+                                   (sizeof(double) + sizeof(std::uint64_t));  // edge, count
+    if (failure && failure->kind == Failure::Kind::out_of_memory && records.reads_again() &&
+        counters > TableRecords::kReadBuffer) {
+      failure = Failure::out_of_memory();
     }
     if (failure) {
       name_bins(*failure, input_file, bin_count);
       return;
     }
-    held = HeldRecords();  // not needed again: the charts need the bins alone
-    const auto bins = counting.bins();
-    if (!bins) {
-      Failure changed;
-      changed.what = "cannot read input table";
-      changed.subject = input_file;
-      changed.reason = "it changed while it was read";
-      failure = std::move(changed);
+    records = TableRecords();  // not needed again: the charts need the bins alone
+    std::array<std::vector<Bin>, kSeriesCount> bins;
+    failure = counting.bins(bins);
+    if (failure) {
+      failure->subject = input_file;
       return;
     }
     for (Series& s : series) {
-      s.bins = (*bins)[s.index];
+      s.bins = std::move(bins[s.index]);
       if (const auto line = no_bars_line(s)) print_line(*line);
     }
   } catch (...) {

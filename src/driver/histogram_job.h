@@ -17,8 +17,7 @@
 #include "base/failure.h"
 #include "base/run_limits.h"
 #include "driver/series.h"
-#include "input/holding/held_rows.h"
-#include "input/second_reading.h"
+#include "input/table_records.h"
 
 struct gdImageStruct;
 
@@ -50,9 +49,8 @@ class HistogramJob {
   std::size_t memory_limit = kNoMemoryLimit;
   int cpus = 1;
   int threads = 1;  // the reading and counting threads the memory affords; set by read_data
-  // The records read_data held (counting needs no order), and those it only measured.
-  HeldRecords held;
-  std::optional<UnheldRecords> unheld;
+  // Every record read_data found, for make_bins to count.
+  TableRecords records;
   MaybeFailure failure;      // what stopped the run
   int unwritten_charts = 0;  // charts that could not be written in full
 };

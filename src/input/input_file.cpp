@@ -15,7 +15,9 @@
 #include "input/bytes/table_failure.h"
 #include "input/file_pieces.h"
 #include "input/holding/reading_budget.h"
+#include "input/reading_cuts.h"
 #include "input/reading_state.h"
+#include "input/second_reading.h"
 #include "input/stream_reading.h"
 
 namespace {
@@ -63,6 +65,11 @@ std::vector<Unheld> merge_adjacent(std::vector<Unheld> stretches) {
 }  // namespace
 
 MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) {
+  return read_table(path, options, {}, reading);
+}
+
+MaybeFailure read_table(const std::string& path, const ReadOptions& options,
+                        const ReadingCuts& cuts, TableReading& reading) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
     Failure failure;
@@ -83,11 +90,13 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
     if (regular && format == Compression::none) {
       const auto size = static_cast<std::uint64_t>(info.st_size);
       const std::uint64_t pieces =
-          options.piece_starts.empty() ? budget.threads : options.piece_starts.size() + 1;
+          cuts.piece_starts.empty() ? budget.threads : cuts.piece_starts.size() + 1;
       arena = std::min(arena,
                        size / 16 * RowArena::kMostRowBytes + (pieces + 2) * RowArena::kChunkBytes);
     }
-    reading.held.arena = std::make_unique<RowArena>(arena);
+    auto kept = std::make_unique<TableRecords::Kept>();
+    kept->path = path;
+    kept->held.arena = std::make_unique<RowArena>(arena);
     WordRoom room(budget.word_room);
     Progress progress("reading '" + path + "'", Progress::Unit::bytes,
                       regular ? static_cast<std::uint64_t>(info.st_size) : 0);
@@ -96,7 +105,7 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
                        regular ? static_cast<std::uint64_t>(info.st_size) : 0,
                        budget.threads,
                        budget.decoding,
-                       *reading.held.arena,
+                       *kept->held.arena,
                        room,
                        progress,
                        {},
@@ -104,21 +113,22 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
                        {}};
     if (regular && format == Compression::none) {
       check_text(first_bytes);
-      read_pieces(state, options.piece_starts);
+      read_pieces(state, cuts.piece_starts);
     } else {
       // A regular file is decompressed from its start; a pipe's first bytes are already read.
       read_stream(state, format, regular ? std::string() : std::move(first_bytes),
-                  options.block_size ? options.block_size : BlockStream::kBlock);
+                  cuts.block_size ? cuts.block_size : BlockStream::kBlock);
     }
     reading.ranges = state.total.ranges;
     reading.not_numbers = state.total.not_numbers;
-    for (Holder& holder : state.holders) holder.hand_over(reading.held.parts);
+    for (Holder& holder : state.holders) holder.hand_over(kept->held.parts);
     std::vector<Unheld> stretches = merge_adjacent(std::move(state.total.unheld));
     if (!stretches.empty()) {
-      reading.unheld =
+      kept->unheld =
           UnheldRecords{std::move(file),       format, std::move(stretches), info, budget.word_room,
                         budget.decoding.window};
     }
+    reading.records = TableRecords(std::move(kept));
     return std::nullopt;
   } catch (...) {
     return reading_failure(Failure::of_current_exception(), path);

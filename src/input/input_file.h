@@ -26,17 +26,12 @@
 struct TableReading {
   std::array<ValueRange, kSeriesCount> ranges;
   std::array<NotNumbers, kSeriesCount> not_numbers;
-  HeldRecords held;
-  std::optional<UnheldRecords> unheld;  // set where not every record was held
+  TableRecords records;
 };
 
 struct ReadOptions {
   std::size_t memory_limit = SIZE_MAX;  // what the run may hold (see ReadingBudget)
   int cpus = 1;                         // the cores it may read on
-  // Where the pieces of a plain file begin, in place of laying them out by size and thread
-  // count, and the size of the blocks a stream is cut into.
-  std::vector<std::uint64_t> piece_starts;
-  std::size_t block_size = 0;  // 0: the default
 };
 
 class InputFile {

@@ -12,8 +12,7 @@ void HistogramJob::read_data() {
   TableReading reading;
   failure = InputFile(input_file).read(options, reading);
   if (failure) return;
-  held = std::move(reading.held);
-  unheld = std::move(reading.unheld);
+  records = std::move(reading.records);
   for (Series& s : series) {
     s.range = reading.ranges[s.index];
     s.not_numbers = reading.not_numbers[s.index];

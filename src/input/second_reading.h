@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +16,7 @@
 #include "input/bytes/byte_source.h"
 #include "input/gathering.h"
 #include "input/holding/held_rows.h"
+#include "input/table_records.h"
 
 // The stretches of a table that were measured but not held.
 struct UnheldRecords {
@@ -27,12 +28,14 @@ struct UnheldRecords {
   std::uint64_t window = 0;  // the largest zstd window or lzma dictionary the reading may take
 };
 
-// Receives the records of the second reading, in batches, with the number (0 to threads - 1)
-// of the thread that read them; calls from different threads come at the same time.
-using RowBatches = std::function<void(int thread, std::span<const Row> rows)>;
-
 // Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
 // `count`. Fails when the table can no longer be read, or gives other records than the first
 // time: it changed in between.
 MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
                         const RowBatches& count);
+
+struct TableRecords::Kept {
+  HeldRecords held;
+  std::optional<UnheldRecords> unheld;  // set where not every record was held
+  std::string path;                     // for the failures of reading it again
+};

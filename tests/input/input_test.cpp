@@ -12,9 +12,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-
 #include "binning/bin_counting.h"
 #include "input/holding/reading_budget.h"
+#include "input/second_reading.h"
 #include "table_files.h"
 
 namespace {
@@ -22,9 +22,9 @@ namespace {
 using namespace table_files;
 
 // The values held and the reports, where what was held in full was measured in full.
-ReferenceTable held_table(const TableReading& reading) {
+ReferenceTable held_table(TableReading& reading) {
   ReferenceTable table = table_of(reading);
-  for (int i = 0; i < kSeriesCount && !reading.unheld; ++i) {
+  for (int i = 0; i < kSeriesCount; ++i) {
     if (!same_range(reading.ranges[i], range_of(table.columns[i])))
       ADD_FAILURE() << "the range of series " << i;
   }
@@ -198,23 +198,20 @@ TEST(InputFile, NoticesATableThatChangesBetweenItsTwoReadings) {
       ReadOptions options;
       options.memory_limit = kRunOverhead;
       options.cpus = run.cpus;
-      options.piece_starts = run.starts;
-      ASSERT_FALSE(InputFile(path).read(options, reading));
-      ASSERT_TRUE(reading.unheld);
+      ASSERT_FALSE(read_table(path, options, {run.starts, 0}, reading));
+      ASSERT_TRUE(reading.records.reads_again());
       const auto when = std::filesystem::last_write_time(path);
       write_file("t.txt", run.gzip ? stored_gzip(change.now) : change.now);
       std::filesystem::last_write_time(path,
                                        change.same_time ? when : when + std::chrono::seconds(1));
       BinCounting counting(reading.ranges, 10, run.cpus);
-      MaybeFailure failure = counting.count_held(reading.held.parts);
-      if (!failure) {
-        failure = read_again(*reading.unheld, path, run.cpus,
-                             [&](int worker, auto rows) { counting.count(worker, rows); });
-      }
+      const MaybeFailure failure = reading.records.for_each(
+          run.cpus, [&](int worker, auto rows) { counting.count(worker, rows); });
       // The second reading notices, or else the counts do not add up.
+      std::array<std::vector<Bin>, kSeriesCount> bins;
       EXPECT_TRUE(failure ? failure->line() == "histchart: cannot read input table '" + path +
                                                    "': it changed while it was read"
-                          : !counting.bins())
+                          : counting.bins(bins).has_value())
           << change.now.substr(base.size());
     }
   }
@@ -263,16 +260,12 @@ TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
     fill();
     // The chunks cut off went back to the arena: filled again, it holds about as much.
     EXPECT_GE(pushed.size() + (to - from), full - full / 20) << pattern;
-    std::vector<HeldPart> parts;
-    holder.hand_over(parts);
+    auto records = std::make_unique<TableRecords::Kept>();
+    holder.hand_over(records->held.parts);
     std::vector<Row> got;
-    for (const HeldPart& part : parts) {
-      for (std::size_t r = 0; r < part.size(); ++r) {
-        Row values;
-        for (int i = 0; i < kSeriesCount; ++i) values[i] = part.value_at(r, i);
-        got.push_back(values);
-      }
-    }
+    ASSERT_FALSE(TableRecords(std::move(records)).for_each(1, [&](int, std::span<const Row> rows) {
+      got.insert(got.end(), rows.begin(), rows.end());
+    }));
     ASSERT_EQ(got.size(), pushed.size()) << pattern;
     EXPECT_EQ(std::memcmp(got.data(), pushed.data(), got.size() * sizeof(Row)), 0) << pattern;
   }

@@ -18,7 +18,7 @@
 
 #include "base/value_range.h"
 #include "input/bytes/byte_source.h"
-#include "input/input_file.h"
+#include "input/reading_cuts.h"
 #include "input/records/table_scanner.h"
 #include "reference.h"
 
@@ -156,19 +156,22 @@ inline ValueRange range_of(const std::vector<double>& values) {
   return range;
 }
 
-// The values a reading held, each as the counting takes it, and its reports, in the
-// reference's shape.
-inline ReferenceTable table_of(const TableReading& reading) {
+// Every record of a reading (held or read again) as the counting takes it on `threads`
+// threads, each batch handed to `also` too, and its reports, in the reference's shape.
+inline ReferenceTable table_of(TableReading& reading, int threads = 1,
+                               const RowBatches& also = nullptr) {
   ReferenceTable table;
-  for (const HeldPart& part : reading.held.parts) {
-    if (part.wide()) {
-      for (const Row& row : part.wide_rows()) {
-        for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(row[i]);
-      }
-      continue;
-    }
-    for (const HeldRow& row : part.rows()) {
-      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(part.value(row, i));
+  std::vector<std::vector<Row>> rows(static_cast<std::size_t>(threads));
+  const MaybeFailure failure =
+      reading.records.for_each(threads, [&](int thread, std::span<const Row> batch) {
+        if (also) also(thread, batch);
+        auto& mine = rows[static_cast<std::size_t>(thread)];
+        mine.insert(mine.end(), batch.begin(), batch.end());
+      });
+  EXPECT_FALSE(failure) << failure->line();
+  for (const auto& mine : rows) {
+    for (const Row& row : mine) {
+      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(row[i]);
     }
   }
   for (int i = 0; i < kSeriesCount; ++i) {

@@ -23,10 +23,6 @@
 #include "base/series_count.h"
 #include "input/records/value_code.h"
 
-// A record's values as doubles: what the second reading hands to the counting, and what a
-// wide chunk holds (below).
-using Row = std::array<double, kSeriesCount>;
-
 // A held record: the codes of its seven values (value_code.h). A value without a code is kept
 // as a double at the far end of the record's chunk, and its code says where. Where a holder's
 // chunk held mostly values without a code, which so take more room than doubles do, its
@@ -78,9 +74,6 @@ class HeldPart {
   // REQUIRES: !wide().
   std::span<const HeldRow> rows() const {
     return {reinterpret_cast<const HeldRow*>(chunk_) + first_, size_};
-  }
-  double value_at(std::size_t row, int series) const {
-    return wide_ ? wide_rows()[row][static_cast<std::size_t>(series)] : value(rows()[row], series);
   }
   // The value of series `series` in `row`, one of rows().
   double value(const HeldRow& row, int series) const {

@@ -1,0 +1,67 @@
+#include "input/table_records.h"
+
+#include <array>
+#include <utility>
+#include <vector>
+
+#include "base/worker_pool.h"
+#include "input/bytes/file_stretch.h"
+#include "input/second_reading.h"
+
+static_assert(TableRecords::kReadBuffer == kReadBuffer);
+
+namespace {
+
+// Hands the held records over, on the workers, in tasks of about kTaskRows rows: few enough
+// that handing them out costs nothing. A coded record is divided out into a batch first.
+MaybeFailure for_each_held(const std::vector<HeldPart>& parts, int threads,
+                           const RowBatches& take) {
+  constexpr std::size_t kTaskRows = std::size_t{1} << 18;
+  std::vector<std::size_t> task_starts{0};  // in `parts`
+  std::size_t rows = 0;
+  for (std::size_t k = 0; k < parts.size(); ++k) {
+    if (rows >= kTaskRows) {
+      task_starts.push_back(k);
+      rows = 0;
+    }
+    rows += parts[k].size();
+  }
+  task_starts.push_back(parts.size());
+  return for_each_task(task_starts.size() - 1, threads, [&](std::size_t t, int worker) {
+    std::array<Row, 256> batch;
+    for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
+      const HeldPart& part = parts[k];
+      if (part.wide()) {
+        take(worker, part.wide_rows());
+        continue;
+      }
+      const std::span<const HeldRow> held = part.rows();
+      for (std::size_t first = 0; first < held.size(); first += batch.size()) {
+        const std::size_t size = std::min(batch.size(), held.size() - first);
+        for (std::size_t r = 0; r < size; ++r) {
+          for (int i = 0; i < kSeriesCount; ++i) {
+            batch[r][static_cast<std::size_t>(i)] = part.value(held[first + r], i);
+          }
+        }
+        take(worker, {batch.data(), size});
+      }
+    }
+  });
+}
+
+}  // namespace
+
+TableRecords::TableRecords() = default;
+TableRecords::TableRecords(std::unique_ptr<Kept> kept) : kept_(std::move(kept)) {}
+TableRecords::TableRecords(TableRecords&&) noexcept = default;
+TableRecords& TableRecords::operator=(TableRecords&&) noexcept = default;
+TableRecords::~TableRecords() = default;
+
+bool TableRecords::reads_again() const { return kept_ && kept_->unheld; }
+
+MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
+  if (!kept_) return std::nullopt;
+  MaybeFailure failure = for_each_held(kept_->held.parts, threads, take);
+  if (failure || !kept_->unheld) return failure;
+  return read_again(*kept_->unheld, kept_->path, threads, take);
+}
