@@ -6,15 +6,17 @@
 // file read from a guess and joined in table order; blocks of a stream likewise; stretches
 // read a second time; slices of held values counted.
 //
-// Failures come back as a value. A failure belongs to the item whose work or finish raised it,
-// or, raised by next_item(), to the place after the items handed out; the lowest place wins,
-// so what the run reports never depends on which thread got there first. Once a failure is
-// known no item is handed out, and the items after it are finished with `live` false, only to
-// give back what they hold. Where a thread cannot start, fewer workers share the items: the
+// An exception leaves run_in_order() as it would a loop on one thread: it is raised again on
+// the calling thread once every worker has stopped. It belongs to the item whose work or finish
+// raised it, or, raised by next_item(), to the place after the items handed out; the lowest
+// place wins, so what the run reports never depends on which thread got there first. Once one
+// is known no item is handed out, and the items after it are finished with `live` false, only
+// to give back what they hold. Where a thread cannot start, fewer workers share the items: the
 // calling thread is always one of them, and no worker ever waits for one that did not start.
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -22,14 +24,13 @@
 #include <utility>
 #include <vector>
 
-#include "base/failure.h"
 #include "base/thread.h"
 
 // next_item() -> std::optional<Item>, nothing after the last; called one call at a time.
 // work(Item&, int worker): worker 0 is the calling thread, others 1 to threads - 1.
 // finish(Item&, int worker, bool live): in item order, one at a time.
 template <class NextItem, class Work, class Finish>
-MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish finish) {
+void run_in_order(int threads, NextItem next_item, Work work, Finish finish) {
   using Item = typename std::invoke_result_t<NextItem&>::value_type;
   struct Worked {
     Item item;
@@ -42,11 +43,12 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
   std::map<std::uint64_t, Worked> waiting;  // worked, waiting for their turn to finish
   std::uint64_t finished = 0;
   bool finishing = false;  // a worker is finishing items
-  std::optional<std::pair<std::uint64_t, Failure>> failure;
+  std::optional<std::pair<std::uint64_t, std::exception_ptr>> failure;
 
-  auto fail = [&](std::uint64_t place, Failure f) {
+  // REQUIRES: called inside a catch block.
+  auto fail = [&](std::uint64_t place) {
     std::lock_guard lock(mutex);
-    if (!failure || place < failure->first) failure.emplace(place, std::move(f));
+    if (!failure || place < failure->first) failure.emplace(place, std::current_exception());
   };
   auto failed_by = [&](std::uint64_t place) {
     std::lock_guard lock(mutex);
@@ -66,7 +68,7 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
         try {
           item = next_item();
         } catch (...) {
-          fail(handed_out, Failure::of_current_exception());
+          fail(handed_out);
         }
         std::lock_guard lock(mutex);
         if (!item) {
@@ -80,7 +82,7 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
         try {
           work(*item, worker);
         } catch (...) {
-          fail(place, Failure::of_current_exception());
+          fail(place);
           ok = false;
         }
       }
@@ -98,7 +100,7 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
         try {
           finish(turn.item, worker, live);
         } catch (...) {
-          fail(at, Failure::of_current_exception());
+          fail(at);
         }
         lock.lock();
         ++finished;
@@ -118,15 +120,14 @@ MaybeFailure run_in_order(int threads, NextItem next_item, Work work, Finish fin
   for (Thread& helper : helpers) helper.join();
   // Every item handed out is finished by now: a worker deposits its item and looks for a
   // finisher under one lock, so no item waits once the last worker has left.
-  if (failure) return std::move(failure->second);
-  return std::nullopt;
+  if (failure) std::rethrow_exception(failure->second);
 }
 
 // Runs task(i, worker) for every i in [0, tasks) on up to `threads` workers.
 template <class Task>
-MaybeFailure for_each_task(std::size_t tasks, int threads, Task task) {
+void for_each_task(std::size_t tasks, int threads, Task task) {
   std::size_t next = 0;
-  return run_in_order(
+  run_in_order(
       threads,
       [&]() -> std::optional<std::size_t> {
         if (next == tasks) return std::nullopt;

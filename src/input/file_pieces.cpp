@@ -78,7 +78,7 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
   }
 
   std::size_t next = 0;
-  const MaybeFailure failure = run_in_order(
+  run_in_order(
       state.threads,
       [&]() -> std::optional<std::size_t> {
         if (next == pieces.size()) return std::nullopt;
@@ -102,5 +102,4 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
             [&] { piece.holder.truncate(0); });
       });
   for (Piece& piece : pieces) state.holders.push_back(std::move(piece.holder));
-  if (failure) throw *failure;
 }

@@ -7,7 +7,7 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <exception>
 
 #include "base/failure.h"
 #include "input/gathering.h"
@@ -17,7 +17,7 @@ struct Guess {
   bool resumed_at_record = false;  // with no record open there, as the true reading must be too
   TableScanner scanner;            // where it ended; lines counted from the stretch's start
   Tally tally;
-  MaybeFailure failure;
+  std::exception_ptr failure;   // what stopped it, raised only if it holds
   bool failed_in_head = false;  // the guess may fail (a long word) where the true reading does not
 };
 
@@ -41,7 +41,7 @@ void guess(Stretch& stretch, std::uint64_t begin, Holder& holder, Guess& g, bool
     in_head = false;
     gather(stretch, g.scanner, holder, g.tally, rereadable);
   } catch (...) {
-    g.failure = Failure::of_current_exception();
+    g.failure = std::current_exception();
     g.failed_in_head = in_head;
   }
 }
@@ -65,7 +65,7 @@ void join(Guess& g, TableScanner& in_order, Holder& holder, Tally& total, bool r
   }
   Tally tally;
   if (guess_holds) {
-    if (g.failure) throw *g.failure;
+    if (g.failure) std::rethrow_exception(g.failure);
     auto head = stretch_to(g.resume);
     gather(head, in_order, holder, tally, rereadable);
     g.tally.shift_lines(lines_before);

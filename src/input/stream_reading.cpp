@@ -42,7 +42,7 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
 
   std::optional<std::unique_ptr<Block>> first(stream.next());
   const bool in_parallel = workers > 1 && *first && !(*first)->last;
-  const MaybeFailure failure = run_in_order(
+  run_in_order(
       in_parallel ? workers : 1,
       [&]() -> std::optional<BlockRead> {
         std::unique_ptr<Block> block = first ? std::move(*first) : stream.next();
@@ -86,5 +86,4 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
     for (const auto& [from, to] : dropped[w]) holders[w].drop(from, to);
     state.holders.push_back(std::move(holders[w]));
   }
-  if (failure) throw *failure;
 }

@@ -14,8 +14,7 @@ namespace {
 
 // Hands the held records over, on the workers, in tasks of about kTaskRows rows: few enough
 // that handing them out costs nothing. A coded record is divided out into a batch first.
-MaybeFailure for_each_held(const std::vector<HeldPart>& parts, int threads,
-                           const RowBatches& take) {
+void for_each_held(const std::vector<HeldPart>& parts, int threads, const RowBatches& take) {
   constexpr std::size_t kTaskRows = std::size_t{1} << 18;
   std::vector<std::size_t> task_starts{0};  // in `parts`
   std::size_t rows = 0;
@@ -27,7 +26,7 @@ MaybeFailure for_each_held(const std::vector<HeldPart>& parts, int threads,
     rows += parts[k].size();
   }
   task_starts.push_back(parts.size());
-  return for_each_task(task_starts.size() - 1, threads, [&](std::size_t t, int worker) {
+  for_each_task(task_starts.size() - 1, threads, [&](std::size_t t, int worker) {
     std::array<Row, 256> batch;
     for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
       const HeldPart& part = parts[k];
@@ -61,7 +60,11 @@ bool TableRecords::reads_again() const { return kept_ && kept_->unheld; }
 
 MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
   if (!kept_) return std::nullopt;
-  MaybeFailure failure = for_each_held(kept_->held.parts, threads, take);
-  if (failure || !kept_->unheld) return failure;
+  try {
+    for_each_held(kept_->held.parts, threads, take);
+  } catch (...) {
+    return Failure::of_current_exception();
+  }
+  if (!kept_->unheld) return std::nullopt;
   return read_again(*kept_->unheld, kept_->path, threads, take);
 }

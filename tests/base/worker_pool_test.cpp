@@ -9,6 +9,23 @@
 #include <thread>
 #include <vector>
 
+#include "base/failure.h"
+
+namespace {
+
+// What a run raised, as its entry would report it.
+template <class Run>
+MaybeFailure failure_of(Run run) {
+  try {
+    run();
+  } catch (...) {
+    return Failure::of_current_exception();
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 TEST(WorkerPool, FinishesInOrderAndReportsTheLowestFailureWhateverTheTiming) {
   // Items that fail in their work or their finish, late ones done first: the failure of the
   // lowest place wins, on one thread or many, and every item handed out is finished (live or
@@ -18,22 +35,24 @@ TEST(WorkerPool, FinishesInOrderAndReportsTheLowestFailureWhateverTheTiming) {
       std::vector<int> finished;
       std::atomic<int> handed{0};
       int next = 0;
-      const MaybeFailure failure = run_in_order(
-          threads,
-          [&]() -> std::optional<int> {
-            if (next == 40) throw std::bad_alloc();  // after the last: loses to the others
-            ++handed;
-            return next++;
-          },
-          [&](int i, int) {
-            std::this_thread::sleep_for(std::chrono::microseconds((40 - i) * 20));
-            if (i == 23 || i == 31)
-              throw Failure{Failure::Kind::stated, "w", "", std::to_string(i)};
-          },
-          [&](int i, int, bool live) {
-            finished.push_back(live ? i : -i);
-            if (live && i == 17) throw Failure{Failure::Kind::stated, "f", "", "17"};
-          });
+      const MaybeFailure failure = failure_of([&] {
+        run_in_order(
+            threads,
+            [&]() -> std::optional<int> {
+              if (next == 40) throw std::bad_alloc();  // after the last: loses to the others
+              ++handed;
+              return next++;
+            },
+            [&](int i, int) {
+              std::this_thread::sleep_for(std::chrono::microseconds((40 - i) * 20));
+              if (i == 23 || i == 31)
+                throw Failure{Failure::Kind::stated, "w", "", std::to_string(i)};
+            },
+            [&](int i, int, bool live) {
+              finished.push_back(live ? i : -i);
+              if (live && i == 17) throw Failure{Failure::Kind::stated, "f", "", "17"};
+            });
+      });
       ASSERT_TRUE(failure);
       EXPECT_EQ(failure->reason, "17");
       ASSERT_EQ(static_cast<int>(finished.size()), handed.load());
@@ -43,13 +62,15 @@ TEST(WorkerPool, FinishesInOrderAndReportsTheLowestFailureWhateverTheTiming) {
   }
   // With nothing failing, a failure of next_item() after the last item is what is reported.
   int next = 0;
-  const MaybeFailure last = run_in_order(
-      3,
-      [&]() -> std::optional<int> {
-        if (next == 5) throw std::bad_alloc();
-        return next++;
-      },
-      [](int, int) {}, [](int, int, bool) {});
+  const MaybeFailure last = failure_of([&] {
+    run_in_order(
+        3,
+        [&]() -> std::optional<int> {
+          if (next == 5) throw std::bad_alloc();
+          return next++;
+        },
+        [](int, int) {}, [](int, int, bool) {});
+  });
   ASSERT_TRUE(last);
   EXPECT_EQ(last->kind, Failure::Kind::out_of_memory);
 }

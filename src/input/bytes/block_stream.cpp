@@ -31,7 +31,7 @@ std::unique_ptr<Block> BlockStream::next() {
       try {
         if (!produce_one(lock)) done_ = true;
       } catch (...) {
-        failure_ = Failure::of_current_exception();
+        failure_ = std::current_exception();
         done_ = true;
       }
     }
@@ -44,7 +44,7 @@ std::unique_ptr<Block> BlockStream::next() {
     changed_.notify_all();
     return block;
   }
-  if (failure_) throw *failure_;
+  if (failure_) std::rethrow_exception(failure_);
   return nullptr;
 }
 
@@ -66,7 +66,7 @@ void BlockStream::produce() {
       changed_.notify_all();
     }
   } catch (...) {
-    failure_ = Failure::of_current_exception();
+    failure_ = std::current_exception();
   }
   done_ = true;
   changed_.notify_all();

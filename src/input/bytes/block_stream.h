@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -74,7 +75,7 @@ class BlockStream {
   std::deque<std::unique_ptr<Block>> ready_, free_;
   int in_flight_ = 0;  // blocks made and not yet recycled
   bool checked_ = false, done_ = false, stop_ = false;
-  MaybeFailure failure_;
+  std::exception_ptr failure_;
   Thread thread_;  // last: it starts once everything else is made
 };
 

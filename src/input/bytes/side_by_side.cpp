@@ -83,26 +83,20 @@ void SideBySide::decode_units() {
       if (stopping_ || next_unit_ == units_) return;
       unit = next_unit_++;
     }
-    MaybeFailure failure;
-    bool out_of_memory = false;
+    std::exception_ptr failure;
     try {
       UnitSink sink(*this, unit);
       decode_(unit, sink);
     } catch (...) {
-      try {
-        failure = Failure::of_current_exception();
-      } catch (...) {
-        out_of_memory = true;
-      }
+      failure = std::current_exception();
     }
     {
       std::lock_guard lock(mutex_);
       Output& out = output(unit);
       out.done = true;
-      out.out_of_memory = out_of_memory;
-      out.failure = std::move(failure);
+      out.failure = failure;
       // The parts after one that failed are never read.
-      if (out.failure || out.out_of_memory) next_unit_ = units_;
+      if (out.failure) next_unit_ = units_;
     }
     changed_.notify_all();
   }
@@ -124,8 +118,7 @@ std::size_t SideBySide::read(char* out, std::size_t size) {
       current_at_ = 0;
       file_bytes_read_ = std::max(file_bytes_read_, current_->file_offset);
     } else {
-      if (part.out_of_memory) throw Failure::out_of_memory();
-      if (part.failure) throw *part.failure;
+      if (part.failure) std::rethrow_exception(part.failure);
       part = Output();  // its turn passes to the part `window` on
       ++reading_;
     }

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -79,8 +80,7 @@ class SideBySide {
   struct Output {
     std::deque<Chunk> chunks;
     bool done = false;
-    bool out_of_memory = false;  // where even the failure could not be made
-    MaybeFailure failure;
+    std::exception_ptr failure;
   };
 
   SideBySide(std::size_t units, std::size_t window, Decode decode);
