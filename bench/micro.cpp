@@ -14,8 +14,8 @@
 #include "binning/bin_counting.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
-#include "input/records/field_scan.h"
 #include "input/gathering.h"
+#include "input/records/field_scan.h"
 #include "input/records/parse_value.h"
 #include "input/records/table_scanner.h"
 
@@ -47,8 +47,8 @@ void BM_ReadTable(benchmark::State& state) {
   RowArena arena(static_cast<std::uint64_t>(state.range(0)) * RowArena::kMostRowBytes +
                  2 * RowArena::kChunkBytes);
   for (auto _ : state) {
-    Holder holder(arena);
-    Tally tally;
+    RowHolder holder(arena);
+    Gathered tally;
     TableScanner scanner;
     MemoryStretch bytes(text, 0, true);
     gather(bytes, scanner, holder, tally, true);

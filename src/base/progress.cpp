@@ -105,10 +105,10 @@ const std::atomic<std::uint64_t>* Progress::show(const std::atomic<std::uint64_t
   return std::exchange(count_, count);
 }
 
-Progress::Following::Following(Progress& progress, const std::atomic<std::uint64_t>& count)
+Progress::ShownCounter::ShownCounter(Progress& progress, const std::atomic<std::uint64_t>& count)
     : progress_(progress), before_(progress.show(&count)) {}
 
-Progress::Following::~Following() {
+Progress::ShownCounter::~ShownCounter() {
   // Once show() returns, the thread no longer reads `count`, which may then go.
   const std::atomic<std::uint64_t>* count = progress_.show(before_);
   progress_.done = count->load();

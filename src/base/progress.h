@@ -39,12 +39,12 @@ class Progress {
   // For its lifetime, the line shows a counter that exists only for part of the phase (that
   // of a stream, kept on every read) in place of what it showed; then `done` takes its last
   // value. REQUIRES: `count` outlives it.
-  class Following {
+  class ShownCounter {
    public:
-    Following(Progress& progress, const std::atomic<std::uint64_t>& count);
-    ~Following();
-    Following(const Following&) = delete;
-    Following& operator=(const Following&) = delete;
+    ShownCounter(Progress& progress, const std::atomic<std::uint64_t>& count);
+    ~ShownCounter();
+    ShownCounter(const ShownCounter&) = delete;
+    ShownCounter& operator=(const ShownCounter&) = delete;
 
    private:
     Progress& progress_;

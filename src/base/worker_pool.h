@@ -4,7 +4,7 @@
 // parallel, and finished strictly in the order they were handed out, each as soon as the one
 // before it is finished. That is the shape of every parallel job of the run: pieces of a
 // file read from a guess and joined in table order; blocks of a stream likewise; stretches
-// read a second time; slices of held values counted.
+// read a second time; tasks of held records handed to the counting.
 //
 // An exception leaves run_in_order() as it would a loop on one thread: it is raised again on
 // the calling thread once every worker has stopped. It belongs to the item whose work or finish

@@ -55,9 +55,9 @@ std::vector<std::uint64_t> lay_out(int fd, std::uint64_t data_start, std::uint64
 }
 
 struct Piece {
-  std::uint64_t begin, end;  // end: Unheld::kToEnd for the last piece
-  Holder holder;
-  Guess read;
+  std::uint64_t begin, end;  // end: kToTableEnd for the last piece
+  RowHolder holder;
+  GuessedReading read;
 };
 
 }  // namespace
@@ -65,7 +65,7 @@ struct Piece {
 void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_starts) {
   // The header lines come before any piece.
   {
-    FileStretch stretch(state.fd, FileStretch::kToEnd, state.room);
+    FileStretch stretch(state.fd, kToTableEnd, state.room);
     pass_lines(stretch, state.in_order, [](const TableScanner& s) { return s.past_headers(); });
   }
   const std::vector<std::uint64_t> starts =
@@ -73,8 +73,8 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
   std::vector<Piece> pieces;
   pieces.reserve(starts.size());
   for (std::size_t i = 0; i < starts.size(); ++i) {
-    const std::uint64_t end = i + 1 == starts.size() ? Unheld::kToEnd : starts[i + 1];
-    pieces.push_back({starts[i], end, Holder(state.arena), {}});
+    const std::uint64_t end = i + 1 == starts.size() ? kToTableEnd : starts[i + 1];
+    pieces.push_back({starts[i], end, RowHolder(state.arena), {}});
   }
 
   std::size_t next = 0;
@@ -97,7 +97,7 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
         join(
             piece.read, state.in_order, piece.holder, state.total, true,
             [&](std::uint64_t end) {
-              return FileStretch(state.fd, end == Unheld::kToEnd ? piece.end : end, state.room);
+              return FileStretch(state.fd, end == kToTableEnd ? piece.end : end, state.room);
             },
             [&] { piece.holder.truncate(0); });
       });

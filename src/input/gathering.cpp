@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-void Tally::merge(Tally&& other) {
+void Gathered::merge(Gathered&& other) {
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     ranges[i].merge(other.ranges[i]);
     not_numbers[i].merge(other.not_numbers[i]);
@@ -10,9 +10,9 @@ void Tally::merge(Tally&& other) {
   std::move(other.unheld.begin(), other.unheld.end(), std::back_inserter(unheld));
 }
 
-void Tally::shift_lines(std::uint64_t n) {
+void Gathered::shift_lines(std::uint64_t n) {
   for (NotNumbers& tally : not_numbers) tally.first.line += n;
-  for (Unheld& u : unheld) u.from.shift_lines(n);
+  for (UnheldStretch& u : unheld) u.from.shift_lines(n);
 }
 
 void CodedRange::fold_into(ValueRange& range) const {

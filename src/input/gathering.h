@@ -18,22 +18,20 @@
 #include "input/records/table_scanner.h"
 
 // A stretch of the table that was measured but not held: to be read again from `from`.
-struct Unheld {
-  static constexpr std::uint64_t kToEnd = UINT64_MAX;
-
+struct UnheldStretch {
   TableScanner from;  // standing where the stretch starts
-  std::uint64_t end = kToEnd;
+  std::uint64_t end = kToTableEnd;
   std::uint64_t records = 0;  // records completed in it
 };
 
-struct Tally {
-  void merge(Tally&& other);
+struct Gathered {
+  void merge(Gathered&& other);
   // Makes line numbers counted from a piece's start whole-table ones.
   void shift_lines(std::uint64_t n);
 
   std::array<ValueRange, kSeriesCount> ranges;
   std::array<NotNumbers, kSeriesCount> not_numbers;
-  std::vector<Unheld> unheld;
+  std::vector<UnheldStretch> unheld;
 };
 
 // Reads the records from where `scanner` stands to the end of `stretch` into `holder` and
@@ -42,7 +40,8 @@ struct Tally {
 // it does not fit. A word that goes on past the end of the stretch (not of the table) is left
 // for the reading that follows.
 template <class Stretch>
-void gather(Stretch& stretch, TableScanner& scanner, Holder& holder, Tally& tally, bool rereadable);
+void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& tally,
+            bool rereadable);
 
 // Passes over whole lines from where `scanner` stands, gathering nothing, until
 // done(scanner) holds at the start of a line or the stretch ends.
@@ -78,7 +77,7 @@ class CodedRange {
 
 class Gatherer {
  public:
-  Gatherer(Holder& holder, Tally& tally, bool holding)
+  Gatherer(RowHolder& holder, Gathered& tally, bool holding)
       : holder_(holder), tally_(tally), holding_(holding) {}
 
   bool operator()(const TableScanner::Record& record) {
@@ -111,20 +110,20 @@ class Gatherer {
  private:
   void note(const TableScanner::Record& record);
 
-  Holder& holder_;
-  Tally& tally_;
+  RowHolder& holder_;
+  Gathered& tally_;
   std::array<CodedRange, kSeriesCount> coded_;
   bool holding_;
   std::uint64_t measured_ = 0;
 };
 
 template <class Stretch>
-void gather(Stretch& stretch, TableScanner& scanner, Holder& holder, Tally& tally,
+void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& tally,
             bool rereadable) {
   Gatherer gatherer(holder, tally, holder.make_room());
-  std::optional<Unheld> unheld;
+  std::optional<UnheldStretch> unheld;
   std::uint64_t measured_before = 0;  // records measured before the unheld stretch began
-  if (!gatherer.holding()) unheld = Unheld{scanner};
+  if (!gatherer.holding()) unheld = UnheldStretch{scanner};
   bool table_end = false;
   walk(stretch, scanner, [&](std::string_view view, bool last) {
     const bool was_holding = gatherer.holding();
@@ -133,7 +132,7 @@ void gather(Stretch& stretch, TableScanner& scanner, Holder& holder, Tally& tall
     if (!rereadable && gatherer.measured() > 0) does_not_fit();
     if (was_holding && !gatherer.holding()) {
       // The scan stopped right after the last record held: the rest is measured from here.
-      unheld = Unheld{scanner};
+      unheld = UnheldStretch{scanner};
       measured_before = gatherer.measured();
       return WalkStep::again;
     }

@@ -12,11 +12,11 @@
 #include "base/failure.h"
 #include "input/gathering.h"
 
-struct Guess {
+struct GuessedReading {
   std::uint64_t resume = 0;        // where its own reading started, past its head
   bool resumed_at_record = false;  // with no record open there, as the true reading must be too
   TableScanner scanner;            // where it ended; lines counted from the stretch's start
-  Tally tally;
+  Gathered tally;
   std::exception_ptr failure;   // what stopped it, raised only if it holds
   bool failed_in_head = false;  // the guess may fail (a long word) where the true reading does not
 };
@@ -29,7 +29,8 @@ inline constexpr std::uint64_t kHeadLines = 16;
 // Reads the stretch of `stretch` that starts at `begin` from a guess, holding into `holder`.
 // A failure is kept in the guess: it counts only if the guess holds.
 template <class Stretch>
-void guess(Stretch& stretch, std::uint64_t begin, Holder& holder, Guess& g, bool rereadable) {
+void guess(Stretch& stretch, std::uint64_t begin, RowHolder& holder, GuessedReading& g,
+           bool rereadable) {
   bool in_head = true;
   try {
     g.scanner = TableScanner::at_line_start(begin);
@@ -51,10 +52,10 @@ void guess(Stretch& stretch, std::uint64_t begin, Holder& holder, Guess& g, bool
 // is read again from there: where that reading meets the guess at `resume` with no record open,
 // the guess holds from there on; else the whole stretch is read again in order, after drop()
 // has dropped what the guess held. stretch_to(end) gives the bytes from `in_order` to `end`
-// (Unheld::kToEnd: the stretch's end). Raises what stopped the guess where it holds.
+// (kToTableEnd: the stretch's end). Raises what stopped the guess where it holds.
 template <class StretchTo, class Drop>
-void join(Guess& g, TableScanner& in_order, Holder& holder, Tally& total, bool rereadable,
-          StretchTo stretch_to, Drop drop) {
+void join(GuessedReading& g, TableScanner& in_order, RowHolder& holder, Gathered& total,
+          bool rereadable, StretchTo stretch_to, Drop drop) {
   const std::uint64_t lines_before = in_order.lines();
   bool guess_holds = false;
   if (!g.failed_in_head && g.resumed_at_record) {
@@ -63,7 +64,7 @@ void join(Guess& g, TableScanner& in_order, Holder& holder, Tally& total, bool r
     pass_lines(head, probe, [](const TableScanner&) { return false; });
     guess_holds = probe.offset() == g.resume && probe.at_record_start();
   }
-  Tally tally;
+  Gathered tally;
   if (guess_holds) {
     if (g.failure) std::rethrow_exception(g.failure);
     auto head = stretch_to(g.resume);
@@ -75,7 +76,7 @@ void join(Guess& g, TableScanner& in_order, Holder& holder, Tally& total, bool r
     in_order = g.scanner;
   } else {
     drop();
-    auto all = stretch_to(Unheld::kToEnd);
+    auto all = stretch_to(kToTableEnd);
     gather(all, in_order, holder, tally, rereadable);
     total.merge(std::move(tally));
   }

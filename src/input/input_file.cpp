@@ -46,12 +46,13 @@ std::string first_bytes_of(int fd, bool regular) {
 }
 
 // Stretches that meet are read again as one.
-std::vector<Unheld> merge_adjacent(std::vector<Unheld> stretches) {
-  std::erase_if(stretches, [](const Unheld& s) { return s.records == 0; });
-  std::sort(stretches.begin(), stretches.end(),
-            [](const Unheld& a, const Unheld& b) { return a.from.offset() < b.from.offset(); });
-  std::vector<Unheld> merged;
-  for (Unheld& s : stretches) {
+std::vector<UnheldStretch> merge_adjacent(std::vector<UnheldStretch> stretches) {
+  std::erase_if(stretches, [](const UnheldStretch& s) { return s.records == 0; });
+  std::sort(stretches.begin(), stretches.end(), [](const UnheldStretch& a, const UnheldStretch& b) {
+    return a.from.offset() < b.from.offset();
+  });
+  std::vector<UnheldStretch> merged;
+  for (UnheldStretch& s : stretches) {
     if (!merged.empty() && merged.back().end == s.from.offset()) {
       merged.back().end = s.end;
       merged.back().records += s.records;
@@ -97,7 +98,7 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
     auto kept = std::make_unique<TableRecords::Kept>();
     kept->path = path;
     kept->held.arena = std::make_unique<RowArena>(arena);
-    WordRoom room(budget.word_room);
+    LongWordRoom room(budget.word_room);
     Progress progress("reading '" + path + "'", Progress::Unit::bytes,
                       regular ? static_cast<std::uint64_t>(info.st_size) : 0);
     ReadingState state{file.get(),
@@ -121,8 +122,8 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
     }
     reading.ranges = state.total.ranges;
     reading.not_numbers = state.total.not_numbers;
-    for (Holder& holder : state.holders) holder.hand_over(kept->held.parts);
-    std::vector<Unheld> stretches = merge_adjacent(std::move(state.total.unheld));
+    for (RowHolder& holder : state.holders) holder.hand_over(kept->held.parts);
+    std::vector<UnheldStretch> stretches = merge_adjacent(std::move(state.total.unheld));
     if (!stretches.empty()) {
       kept->unheld =
           UnheldRecords{std::move(file),       format, std::move(stretches), info, budget.word_room,

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/progress.h"
-#include "input/bytes/word_room.h"
+#include "input/bytes/long_word_room.h"
 #include "input/gathering.h"
 #include "input/holding/held_rows.h"
 #include "input/holding/reading_budget.h"
@@ -19,9 +19,9 @@ struct ReadingState {
   int threads;
   DecodingThreads decoding;  // for a compressed table's decoder
   RowArena& arena;
-  WordRoom& room;
+  LongWordRoom& room;
   Progress& progress;
-  Tally total;                  // of the records joined so far
-  std::vector<Holder> holders;  // whatever held records
-  TableScanner in_order;        // has read the table in order up to where the joins stand
+  Gathered total;                  // of the records joined so far
+  std::vector<RowHolder> holders;  // whatever held records
+  TableScanner in_order;           // has read the table in order up to where the joins stand
 };

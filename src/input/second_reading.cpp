@@ -10,9 +10,9 @@
 #include "base/worker_pool.h"
 #include "input/bytes/block_stream.h"
 #include "input/bytes/file_stretch.h"
+#include "input/bytes/long_word_room.h"
 #include "input/bytes/stretch.h"
 #include "input/bytes/table_failure.h"
-#include "input/bytes/word_room.h"
 
 namespace {
 
@@ -58,9 +58,9 @@ bool same_file(const struct stat& a, const struct stat& b) {
 [[noreturn]] void changed() { cannot_read("it changed while it was read"); }
 
 // Of a plain table, only the stretches are read, each on a worker.
-void read_plain(UnheldRecords& rest, int threads, Progress& progress, WordRoom& room,
+void read_plain(UnheldRecords& rest, int threads, Progress& progress, LongWordRoom& room,
                 const RowBatches& count) {
-  std::vector<Unheld>& stretches = rest.stretches;
+  std::vector<UnheldStretch>& stretches = rest.stretches;
   for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {
     FileStretch stretch(rest.file.get(), stretches[i].end, room, &progress.done);
     TableScanner scanner = stretches[i].from;
@@ -73,14 +73,14 @@ void read_plain(UnheldRecords& rest, int threads, Progress& progress, WordRoom& 
 
 // A compressed table is decompressed whole again, in order; the stretches are read from it as
 // they come.
-void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
+void read_compressed(UnheldRecords& rest, Progress& progress, LongWordRoom& room,
                      const RowBatches& count) {
-  std::vector<Unheld>& stretches = rest.stretches;
+  std::vector<UnheldStretch>& stretches = rest.stretches;
   if (::lseek(rest.file.get(), 0, SEEK_SET) != 0) cannot_read(std::strerror(errno));
   DecodingThreads decoding;
   decoding.window = rest.window;
   BlockStream stream(ByteSource(rest.file.get(), rest.format, {}, decoding), 4);
-  const Progress::Following following(progress, stream.file_bytes_counter());
+  const Progress::ShownCounter following(progress, stream.file_bytes_counter());
   StreamTail tail(room);
   RowBatcher batcher(0, count);
   std::size_t k = 0;
@@ -89,7 +89,7 @@ void read_compressed(UnheldRecords& rest, Progress& progress, WordRoom& room,
   while (auto block = stream.next()) {
     const std::uint64_t block_end = block->offset + block->size;
     while (k < stretches.size()) {
-      const Unheld& s = stretches[k];
+      const UnheldStretch& s = stretches[k];
       if (!scanner) {
         if (s.from.offset() >= block_end && !block->last) break;
         scanner = s.from;
@@ -121,12 +121,13 @@ MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int thread
   try {
     struct stat now {};
     if (::fstat(rest.file.get(), &now) != 0 || !same_file(now, rest.identity)) changed();
-    WordRoom room(rest.word_room);
+    LongWordRoom room(rest.word_room);
     std::uint64_t total = static_cast<std::uint64_t>(now.st_size);
     if (rest.format == Compression::none) {
       total = 0;
       const auto size = static_cast<std::uint64_t>(now.st_size);
-      for (const Unheld& s : rest.stretches) total += std::min(s.end, size) - s.from.offset();
+      for (const UnheldStretch& s : rest.stretches)
+        total += std::min(s.end, size) - s.from.offset();
     }
     Progress progress("reading '" + path + "' again", Progress::Unit::bytes, total);
     if (rest.format == Compression::none) {

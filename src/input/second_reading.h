@@ -22,8 +22,8 @@
 struct UnheldRecords {
   FileDescriptor file;  // kept open, so the second reading is of the same file
   Compression format = Compression::none;
-  std::vector<Unheld> stretches;  // in table order
-  struct stat identity {};        // the file as the first reading found it
+  std::vector<UnheldStretch> stretches;  // in table order
+  struct stat identity {};               // the file as the first reading found it
   std::size_t word_room = 0;
   std::uint64_t window = 0;  // the largest zstd window or lzma dictionary the reading may take
 };

@@ -18,7 +18,7 @@ struct BlockRead {
   std::unique_ptr<Block> block;
   std::size_t held_from = 0, held_to = 0;  // in the worker's holder
   int worker = 0;
-  Guess read;
+  GuessedReading read;
 };
 
 }  // namespace
@@ -30,12 +30,12 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
                      2 * workers + 2, block_size);
   // A block is handed over only once it is full, which a slow pipe takes seconds to fill; the
   // stream counts every read.
-  const Progress::Following progress(state.progress, stream.file_bytes_counter());
+  const Progress::ShownCounter progress(state.progress, stream.file_bytes_counter());
   // A compressed regular file can be decompressed again; a pipe cannot be read twice.
   const bool rereadable = state.regular;
   TableScanner& in_order = state.in_order;
   StreamTail tail(state.room);
-  std::vector<Holder> holders;
+  std::vector<RowHolder> holders;
   for (int w = 0; w < workers; ++w) holders.emplace_back(state.arena);
   // What a wrong guess held, dropped once every block is read: later blocks may follow it.
   std::vector<std::vector<std::pair<std::size_t, std::size_t>>> dropped(workers);

@@ -158,7 +158,7 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
 }
 
 // Frames, blocks and members decoded side by side give what one decoder gives, failures included.
-TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
+TEST(ByteSource, PartsDecodedSideBySideReadAsOneDecoderDoes) {
   std::string text;
   for (int i = 0; text.size() < (std::size_t{3} << 20); ++i)
     text += std::to_string(i * 7919) + " 1.5\n";
@@ -198,11 +198,11 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
   for (const auto& c : cases) {
     const int fd = ::memfd_create("table", 0);
     ASSERT_EQ(::write(fd, c.file.data(), c.file.size()), static_cast<ssize_t>(c.file.size()));
-    std::unique_ptr<SideBySide> units =
+    std::unique_ptr<SideBySide> decoding =
         c.format == Compression::zstd    ? zstd_frames(fd, c.file.size(), 3)
         : c.format == Compression::bzip2 ? bzip2_blocks(fd, c.file.size(), 3)
                                          : gzip_members(fd, c.file.size(), 3);
-    EXPECT_EQ(units != nullptr, c.side_by_side);
+    EXPECT_EQ(decoding != nullptr, c.side_by_side);
     std::string read[2], reason[2];
     for (int threads : {1, 3}) {
       ::lseek(fd, 0, SEEK_SET);
@@ -220,11 +220,11 @@ TEST(ByteSource, UnitsDecodedSideBySideReadAsOneDecoderDoes) {
       // ... and where nothing fails, it never took the one decoder's way.
       std::string side_by_side(read[0].size() + 1, '\0');
       std::size_t got = 0;
-      for (std::size_t n = 1; units && n > 0; got += n)
-        n = units->read(side_by_side.data() + got, side_by_side.size() - got);
-      EXPECT_TRUE(!units || side_by_side.substr(0, got) == read[0]);
+      for (std::size_t n = 1; decoding && n > 0; got += n)
+        n = decoding->read(side_by_side.data() + got, side_by_side.size() - got);
+      EXPECT_TRUE(!decoding || side_by_side.substr(0, got) == read[0]);
     }
-    units.reset();  // its threads read the file
+    decoding.reset();  // its threads read the file
     ::close(fd);
   }
 }
@@ -261,12 +261,12 @@ TEST(DecodingThreads, AreWhatTheReadingThreadsAndTheListOfPartsLeave) {
 // part a window of them before it has been read: what waits stays bounded.
 TEST(SideBySide, TakesPartsNoFurtherAheadThanItsThreads) {
   std::atomic<std::size_t> read_parts{0}, furthest{0};
-  auto decode = [&](std::size_t unit, UnitSink& sink) {
-    const std::size_t ahead = unit - read_parts.load();
+  auto decode = [&](std::size_t part, PartSink& sink) {
+    const std::size_t ahead = part - read_parts.load();
     furthest = std::max(furthest.load(), ahead);
     const std::span<char> room = sink.room();
-    room[0] = static_cast<char>(unit);
-    sink.hand_on(1, unit);
+    room[0] = static_cast<char>(part);
+    sink.hand_on(1, part);
   };
   std::unique_ptr<SideBySide> parts = SideBySide::start(200, 3, decode);
   ASSERT_TRUE(parts);

@@ -218,7 +218,7 @@ TEST(InputFile, NoticesATableThatChangesBetweenItsTwoReadings) {
   std::filesystem::remove(path);
 }
 
-TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
+TEST(RowHolder, KeepsEveryValueOfARecordInTheChunksItFills) {
   // Records whose values all have codes, none has one (each kept beside in the chunk, from its
   // far end, then in chunks of doubles), or some: held until four chunks are full, cut back, a
   // stretch dropped between, held again until full, and handed over; every value comes back
@@ -226,7 +226,7 @@ TEST(Holder, KeepsEveryValueOfARecordInTheChunksItFills) {
   const double uncoded[] = {0.1 + 0.2, -1e300, std::numeric_limits<double>::infinity(), -0.0};
   for (const int pattern : {0, 1, 2}) {
     RowArena arena(4 * RowArena::kChunkBytes);
-    Holder holder(arena);
+    RowHolder holder(arena);
     std::vector<Row> pushed;
     auto fill = [&] {
       while (holder.make_room()) {

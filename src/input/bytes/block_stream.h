@@ -23,7 +23,7 @@
 #include "base/thread.h"
 #include "input/bytes/byte_source.h"
 #include "input/bytes/file_stretch.h"
-#include "input/bytes/word_room.h"
+#include "input/bytes/long_word_room.h"
 
 struct Block {
   std::string_view view() const { return {bytes.data(), size}; }
@@ -84,7 +84,7 @@ class BlockStream {
 // the block that follows. The kept bytes grow only within the room for words.
 class StreamTail {
  public:
-  explicit StreamTail(const WordRoom& room) : room_(room.bytes()) {}
+  explicit StreamTail(const LongWordRoom& room) : room_(room.bytes()) {}
   // The bytes [from, to), where `to` lies in `block` and `from` in it or in what was kept.
   std::string_view bytes(const Block& block, std::uint64_t from, std::uint64_t to);
   // Keeps the bytes from `offset` to the end of `block`, read up to there.

@@ -419,7 +419,7 @@ class XzBytes {
       const std::size_t made = size - stream_.avail_out;
       if (result == LZMA_STREAM_END) {
         // A .lzma stream is not followed by another: what comes after it would be lost.
-        if (legacy_ && !in.at_end()) trailing_data(format_);
+        if (legacy_ && !in.fill().empty()) trailing_data(format_);
         done_ = true;
         return made;
       }
@@ -560,7 +560,7 @@ std::size_t ByteSource::read(char* out, std::size_t size) {
       handed_on_ += got;
       return got;
     } catch (const Failure&) {
-      // One decoder in order says what is wrong (a unit may also have been told apart
+      // One decoder in order says what is wrong (a part may also have been told apart
       // wrongly): it reads the file again from its start, past what was handed on.
       side_by_side_.reset();
       for (std::uint64_t skip = handed_on_; skip > 0;) {

@@ -54,7 +54,6 @@ class RawInput {
   void consume(std::size_t n) { start_ += n; }
   // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.
   void wake_on(int wake) { wake_ = wake; }
-  bool at_end() { return fill().empty(); }
   std::uint64_t bytes_read() const { return bytes_read_; }
 
  private:

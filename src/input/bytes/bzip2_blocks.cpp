@@ -158,8 +158,8 @@ std::unique_ptr<SideBySide> bzip2_blocks(int fd, std::uint64_t size, int threads
   std::vector<Block> blocks = find_blocks(fd, size);
   if (blocks.size() < 2) return nullptr;
   const std::size_t count = blocks.size();
-  auto decode = [fd, blocks = std::move(blocks)](std::size_t unit, UnitSink& sink) {
-    const Block& block = blocks[unit];
+  auto decode = [fd, blocks = std::move(blocks)](std::size_t part, PartSink& sink) {
+    const Block& block = blocks[part];
     const std::uint64_t first = block.begin / 8;
     std::string stream = block_stream(
         read_part(fd, first, static_cast<std::size_t>((block.end + 7) / 8 - first), "bzip2"),
@@ -181,7 +181,7 @@ std::unique_ptr<SideBySide> bzip2_blocks(int fd, std::uint64_t size, int threads
         if (result != BZ_OK && result != BZ_STREAM_END) damaged("bzip2", "data integrity error");
         if (result == BZ_OK && state.avail_in + state.avail_out == before) cut_short("bzip2");
       }
-      sink.hand_on(room.size() - state.avail_out, blocks[unit].end / 8);
+      sink.hand_on(room.size() - state.avail_out, blocks[part].end / 8);
     }
   };
   return SideBySide::start(count, threads, decode);

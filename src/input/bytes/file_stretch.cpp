@@ -37,7 +37,7 @@ bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Grows `buffer` (for a word that fills it) within `room`, which it borrows on the first
 // growth; refuses the word (read from `offset` in `fd`) where the room cannot hold it.
-void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room, int fd,
+void grow_for_word(std::vector<char>& buffer, std::size_t base, LongWordRoom& room, int fd,
                    std::uint64_t offset) {
   const std::size_t size = buffer.size() * 2;
   if (size - base > room.bytes()) refuse_word(fd, offset, buffer);
@@ -52,7 +52,7 @@ void grow_for_word(std::vector<char>& buffer, std::size_t base, WordRoom& room, 
 
 // Gives the room back once `buffer` holds little again.
 void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t in_use,
-                       WordRoom& room) {
+                       LongWordRoom& room) {
   if (buffer.size() == base || in_use > base / 2) return;
   std::vector<char> smaller(base);
   std::copy_n(buffer.begin(), in_use, smaller.begin());
@@ -62,7 +62,7 @@ void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t 
 
 }  // namespace
 
-FileStretch::FileStretch(int fd, std::uint64_t end, WordRoom& room,
+FileStretch::FileStretch(int fd, std::uint64_t end, LongWordRoom& room,
                          std::atomic<std::uint64_t>* progress)
     : fd_(fd), end_(end), room_(room), progress_(progress) {}
 

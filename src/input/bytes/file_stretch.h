@@ -8,16 +8,16 @@
 #include <string_view>
 #include <vector>
 
-#include "input/bytes/word_room.h"
+#include "input/bytes/long_word_room.h"
+#include "input/bytes/stretch.h"
 
 inline constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
 
 class FileStretch {
  public:
-  // `end`: where the stretch ends; kToEnd reads on to the end of the file.
-  static constexpr std::uint64_t kToEnd = UINT64_MAX;
+  // `end`: where the stretch ends; kToTableEnd reads on to the end of the file.
   // `progress`, where given, counts the bytes read.
-  FileStretch(int fd, std::uint64_t end, WordRoom& room,
+  FileStretch(int fd, std::uint64_t end, LongWordRoom& room,
               std::atomic<std::uint64_t>* progress = nullptr);
   ~FileStretch();
   FileStretch(const FileStretch&) = delete;
@@ -34,7 +34,7 @@ class FileStretch {
  private:
   int fd_;
   std::uint64_t end_;
-  WordRoom& room_;
+  LongWordRoom& room_;
   std::vector<char> buffer_;  // made on first use: no larger than the stretch
   std::size_t base_ = 0;      // its size before it grows for a word
   std::uint64_t buffer_offset_ = 0;

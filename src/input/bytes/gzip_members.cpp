@@ -52,8 +52,8 @@ std::unique_ptr<SideBySide> gzip_members(int fd, std::uint64_t size, int threads
   }
   if (members.size() < 2) return nullptr;
   const std::size_t count = members.size();
-  auto decode = [fd, members = std::move(members)](std::size_t unit, UnitSink& sink) {
-    const Member member = members[unit];
+  auto decode = [fd, members = std::move(members)](std::size_t part, PartSink& sink) {
+    const Member member = members[part];
     std::string bytes = read_part(fd, member.offset, member.size, "gzip");
     inflate_state state{};
     isal_inflate_init(&state);

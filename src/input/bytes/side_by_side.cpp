@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr std::size_t kChunk = std::size_t{1} << 20;
-constexpr std::size_t kChunksAhead = 4;  // a part's decoded chunks not yet read, at most
+constexpr std::size_t kDecodedBytes = std::size_t{1} << 20;
+constexpr std::size_t kDecodedAhead = 4;  // a part's decoded chunks not yet read, at most
 
 }  // namespace
 
@@ -21,46 +21,46 @@ std::string read_part(int fd, std::uint64_t offset, std::size_t size, const char
   return bytes;
 }
 
-std::span<char> UnitSink::room() {
+std::span<char> PartSink::room() {
   std::unique_lock lock(decoding_.mutex_);
   decoding_.changed_.wait(lock, [&] {
-    return decoding_.stopping_ || decoding_.output(unit_).chunks.size() < kChunksAhead;
+    return decoding_.stopping_ || decoding_.output(part_).decoded.size() < kDecodedAhead;
   });
   if (decoding_.stopping_) return {};
-  if (chunk_.empty() && !decoding_.spare_.empty()) {
-    chunk_ = std::move(decoding_.spare_.back());
+  if (buffer_.empty() && !decoding_.spare_.empty()) {
+    buffer_ = std::move(decoding_.spare_.back());
     decoding_.spare_.pop_back();
   }
   lock.unlock();
-  if (chunk_.empty()) chunk_.resize(kChunk);
-  return chunk_;
+  if (buffer_.empty()) buffer_.resize(kDecodedBytes);
+  return buffer_;
 }
 
-void UnitSink::hand_on(std::size_t bytes, std::uint64_t file_offset) {
+void PartSink::hand_on(std::size_t bytes, std::uint64_t file_offset) {
   {
     std::lock_guard lock(decoding_.mutex_);
-    decoding_.output(unit_).chunks.push_back({std::move(chunk_), bytes, file_offset});
+    decoding_.output(part_).decoded.push_back({std::move(buffer_), bytes, file_offset});
   }
-  chunk_ = {};
+  buffer_ = {};
   decoding_.changed_.notify_all();
 }
 
-std::unique_ptr<SideBySide> SideBySide::start(std::size_t units, int threads, Decode decode) {
+std::unique_ptr<SideBySide> SideBySide::start(std::size_t parts, int threads, Decode decode) {
   if (threads < 2) return nullptr;
   std::unique_ptr<SideBySide> decoding(
-      new SideBySide(units, static_cast<std::size_t>(threads), std::move(decode)));
+      new SideBySide(parts, static_cast<std::size_t>(threads), std::move(decode)));
   decoding->threads_.reserve(static_cast<std::size_t>(threads));
   for (int t = 0; t < threads; ++t) {
     Thread thread;
-    if (!thread.start([d = decoding.get()] { d->decode_units(); })) break;
+    if (!thread.start([d = decoding.get()] { d->decode_parts(); })) break;
     decoding->threads_.push_back(std::move(thread));
   }
   if (decoding->threads_.size() < 2) return nullptr;
   return decoding;
 }
 
-SideBySide::SideBySide(std::size_t units, std::size_t window, Decode decode)
-    : units_(units), decode_(std::move(decode)), outputs_(window) {}
+SideBySide::SideBySide(std::size_t parts, std::size_t window, Decode decode)
+    : parts_(parts), decode_(std::move(decode)), outputs_(window) {}
 
 SideBySide::~SideBySide() {
   {
@@ -71,32 +71,32 @@ SideBySide::~SideBySide() {
   threads_.clear();  // joins them
 }
 
-void SideBySide::decode_units() {
+void SideBySide::decode_parts() {
   for (;;) {
-    std::size_t unit = 0;
+    std::size_t part = 0;
     {
       // A part is taken once the one that had its output's turn has been read.
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [&] {
-        return stopping_ || next_unit_ == units_ || next_unit_ < reading_ + outputs_.size();
+        return stopping_ || next_part_ == parts_ || next_part_ < reading_ + outputs_.size();
       });
-      if (stopping_ || next_unit_ == units_) return;
-      unit = next_unit_++;
+      if (stopping_ || next_part_ == parts_) return;
+      part = next_part_++;
     }
     std::exception_ptr failure;
     try {
-      UnitSink sink(*this, unit);
-      decode_(unit, sink);
+      PartSink sink(*this, part);
+      decode_(part, sink);
     } catch (...) {
       failure = std::current_exception();
     }
     {
       std::lock_guard lock(mutex_);
-      Output& out = output(unit);
+      Output& out = output(part);
       out.done = true;
       out.failure = failure;
       // The parts after one that failed are never read.
-      if (out.failure) next_unit_ = units_;
+      if (out.failure) next_part_ = parts_;
     }
     changed_.notify_all();
   }
@@ -109,17 +109,17 @@ std::size_t SideBySide::read(char* out, std::size_t size) {
       spare_.push_back(std::move(current_->bytes));
       current_.reset();
     }
-    if (reading_ == units_) return 0;
-    Output& part = output(reading_);
-    changed_.wait(lock, [&] { return !part.chunks.empty() || part.done; });
-    if (!part.chunks.empty()) {
-      current_ = std::move(part.chunks.front());
-      part.chunks.pop_front();
+    if (reading_ == parts_) return 0;
+    Output& turn = output(reading_);
+    changed_.wait(lock, [&] { return !turn.decoded.empty() || turn.done; });
+    if (!turn.decoded.empty()) {
+      current_ = std::move(turn.decoded.front());
+      turn.decoded.pop_front();
       current_at_ = 0;
       file_bytes_read_ = std::max(file_bytes_read_, current_->file_offset);
     } else {
-      if (part.failure) std::rethrow_exception(part.failure);
-      part = Output();  // its turn passes to the part `window` on
+      if (turn.failure) std::rethrow_exception(turn.failure);
+      turn = Output();  // its turn passes to the part `window` on
       ++reading_;
     }
     lock.unlock();

@@ -34,7 +34,7 @@ std::string read_part(int fd, std::uint64_t offset, std::size_t size, const char
 class SideBySide;
 
 // Where one part's decoder puts what it decodes.
-class UnitSink {
+class PartSink {
  public:
   // Room for the next decoded bytes; waits while the reader is far behind. Empty once the
   // decoding stops (the reading ended early): the decoder then returns.
@@ -44,20 +44,20 @@ class UnitSink {
 
  private:
   friend class SideBySide;
-  UnitSink(SideBySide& decoding, std::size_t unit) : decoding_(decoding), unit_(unit) {}
+  PartSink(SideBySide& decoding, std::size_t part) : decoding_(decoding), part_(part) {}
   SideBySide& decoding_;
-  std::size_t unit_;
-  std::vector<char> chunk_;
+  std::size_t part_;
+  std::vector<char> buffer_;
 };
 
 class SideBySide {
  public:
   // Decodes one part into its sink; raises what stops it.
-  using Decode = std::function<void(std::size_t unit, UnitSink& sink)>;
+  using Decode = std::function<void(std::size_t part, PartSink& sink)>;
 
-  // Decodes `units` parts with `decode`, on up to `threads` threads; nullptr where fewer than
+  // Decodes `parts` parts with `decode`, on up to `threads` threads; nullptr where fewer than
   // two start.
-  static std::unique_ptr<SideBySide> start(std::size_t units, int threads, Decode decode);
+  static std::unique_ptr<SideBySide> start(std::size_t parts, int threads, Decode decode);
   ~SideBySide();
   SideBySide(const SideBySide&) = delete;
   SideBySide& operator=(const SideBySide&) = delete;
@@ -69,8 +69,8 @@ class SideBySide {
   std::uint64_t file_bytes_read() const { return file_bytes_read_; }
 
  private:
-  friend class UnitSink;
-  struct Chunk {
+  friend class PartSink;
+  struct Decoded {
     std::vector<char> bytes;
     std::size_t size = 0;
     std::uint64_t file_offset = 0;
@@ -78,29 +78,29 @@ class SideBySide {
   // What has been decoded of one part being decoded and not yet read; parts in flight take
   // turns at as many outputs as there may be threads.
   struct Output {
-    std::deque<Chunk> chunks;
+    std::deque<Decoded> decoded;
     bool done = false;
     std::exception_ptr failure;
   };
 
-  SideBySide(std::size_t units, std::size_t window, Decode decode);
-  void decode_units();
-  Output& output(std::size_t unit) { return outputs_[unit % outputs_.size()]; }
+  SideBySide(std::size_t parts, std::size_t window, Decode decode);
+  void decode_parts();
+  Output& output(std::size_t part) { return outputs_[part % outputs_.size()]; }
 
-  std::size_t units_;
+  std::size_t parts_;
   Decode decode_;
   std::vector<Thread> threads_;
 
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::size_t next_unit_ = 0;             // to be taken by a thread
+  std::size_t next_part_ = 0;             // to be taken by a thread
   std::size_t reading_ = 0;               // the part being read
   std::vector<Output> outputs_;           // of the parts in flight
   std::vector<std::vector<char>> spare_;  // chunks read, to be used again
   bool stopping_ = false;
 
   // The reader's own.
-  std::optional<Chunk> current_;
+  std::optional<Decoded> current_;
   std::size_t current_at_ = 0;
   std::uint64_t file_bytes_read_ = 0;
 };

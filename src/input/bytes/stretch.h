@@ -14,6 +14,9 @@
 
 #include "input/records/table_scanner.h"
 
+// The end of a stretch that runs on to the end of the table.
+inline constexpr std::uint64_t kToTableEnd = UINT64_MAX;
+
 class MemoryStretch {
  public:
   // `bytes` start at `offset` in the table; `table_end`: the table ends with them.

@@ -79,12 +79,12 @@ std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads)
   }
   if (frames.size() < 2) return nullptr;
   const std::size_t count = frames.size();
-  auto decode = [fd, frames = std::move(frames)](std::size_t unit, UnitSink& sink) {
+  auto decode = [fd, frames = std::move(frames)](std::size_t part, PartSink& sink) {
     std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
     if (!context) does_not_fit();
     // Frames are listed only where their windows are no larger than a decoder is paid for.
     ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, 23);
-    const Frame frame = frames[unit];
+    const Frame frame = frames[part];
     std::string piece;
     std::uint64_t read = 0;  // of the frame
     ZSTD_inBuffer input{nullptr, 0, 0};

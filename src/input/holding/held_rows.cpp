@@ -41,9 +41,9 @@ void RowArena::give_back(std::byte* chunk) {
   returned_ = chunk;
 }
 
-Holder::~Holder() { truncate(0); }
+RowHolder::~RowHolder() { truncate(0); }
 
-bool Holder::take_chunk() {
+bool RowHolder::take_chunk() {
   // The list of chunks grows before the chunk is taken, so that no chunk is ever lost.
   chunks_.reserve(chunks_.size() + 1);
   std::byte* chunk = arena_->take();
@@ -56,7 +56,7 @@ bool Holder::take_chunk() {
   return true;
 }
 
-void Holder::truncate(std::size_t rows) {
+void RowHolder::truncate(std::size_t rows) {
   if (rows >= size_) return;
   size_ = rows;
   // The chunks that hold a record below `rows` stay, the last of them cut short; the values
@@ -72,12 +72,12 @@ void Holder::truncate(std::size_t rows) {
   std::erase_if(dropped_, [&](const auto& range) { return range.first >= rows; });
 }
 
-void Holder::drop(std::size_t from, std::size_t to) {
+void RowHolder::drop(std::size_t from, std::size_t to) {
   if (to == size_) return truncate(from);
   if (from < to) dropped_.emplace_back(from, to);
 }
 
-void Holder::hand_over(std::vector<HeldPart>& parts) {
+void RowHolder::hand_over(std::vector<HeldPart>& parts) {
   // Rare (a stretch read from a wrong guess while later ones were held after it): the
   // dropped records are skipped.
   std::sort(dropped_.begin(), dropped_.end());

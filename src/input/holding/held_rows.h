@@ -98,16 +98,16 @@ class HeldPart {
 };
 
 // The records of one piece of the table (or of one worker's blocks), in the order read.
-class Holder {
+class RowHolder {
  public:
-  explicit Holder(RowArena& arena) : arena_(&arena) {}
-  Holder(Holder&& other) noexcept
+  explicit RowHolder(RowArena& arena) : arena_(&arena) {}
+  RowHolder(RowHolder&& other) noexcept
       : arena_(other.arena_),
         chunks_(std::move(other.chunks_)),
         dropped_(std::move(other.dropped_)),
         size_(std::exchange(other.size_, 0)) {}
-  Holder& operator=(Holder&&) = delete;
-  ~Holder();  // gives back what was not handed over
+  RowHolder& operator=(RowHolder&&) = delete;
+  ~RowHolder();  // gives back what was not handed over
 
   // Makes room for one more record, taking a chunk from the arena where the last is full.
   // False when the arena has none left.

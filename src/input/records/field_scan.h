@@ -99,7 +99,6 @@ class FieldFinder {
   std::string_view bytes_;
   std::size_t base_ = 0;  // the view's offset of the batch's first byte
   std::uint64_t lines_before_base_ = 0;
-  bool in_word_ = false;  // the byte before the next batch is part of a word
   // The batch, the block after it, and a block with no LF that ends a count there.
   std::uint64_t blank_[kBatch + 2];
   std::uint64_t newline_[kBatch + 2];

@@ -8,9 +8,9 @@
 #include <cstddef>
 #include <mutex>
 
-class WordRoom {
+class LongWordRoom {
  public:
-  explicit WordRoom(std::size_t bytes) : bytes_(bytes) {}
+  explicit LongWordRoom(std::size_t bytes) : bytes_(bytes) {}
   std::size_t bytes() const { return bytes_; }
   void borrow() { lent_.lock(); }
   void give_back() { lent_.unlock(); }
