@@ -6,11 +6,23 @@
 // one with the lowest offset, whichever piece saw it.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "input/records/table_scanner.h"
+// A field that is not a number, kept as the report shows it: where it starts and its first
+// bytes.
+struct FieldNote {
+  static constexpr std::size_t kKept = 40;
+
+  std::uint64_t offset = 0;  // of its first byte in the (decompressed) table
+  std::uint64_t line = 0;    // 1-based, counted from where the scanner started
+  std::uint8_t size = 0;     // bytes kept in `text`
+  bool longer = false;       // the field goes on beyond them
+  std::array<char, kKept> text{};
+};
 
 struct NotNumbers {
   void add(const FieldNote& note) {

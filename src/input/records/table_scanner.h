@@ -24,19 +24,8 @@
 
 #include "base/series_count.h"
 #include "input/records/field_scan.h"
+#include "input/records/not_numbers.h"
 #include "input/records/parse_value.h"
-
-// A field that is not a number, kept as the report shows it: where it starts and its first
-// bytes.
-struct FieldNote {
-  static constexpr std::size_t kKept = 40;
-
-  std::uint64_t offset = 0;  // of its first byte in the (decompressed) table
-  std::uint64_t line = 0;    // 1-based, counted from where the scanner started
-  std::uint8_t size = 0;     // bytes kept in `text`
-  bool longer = false;       // the field goes on beyond them
-  std::array<char, kKept> text{};
-};
 
 class TableScanner {
  public:
