@@ -4,8 +4,9 @@
 // A plain table in a regular file is read in pieces, one or a few per thread (file_pieces.h);
 // a pipe or a compressed table arrives in order and is read in blocks (stream_reading.h). Both
 // give the outcome a single reading from the start gives, whatever the number of threads. The
-// records that do not fit in memory are only measured, and read a second time once the bins'
-// edges are known (second_reading.h); input that cannot be read twice (a pipe) must fit.
+// records that do not fit in memory are only measured, and read a second time when the
+// counting asks for them (TableRecords, second_reading.h); input that cannot be read twice (a
+// pipe) must fit.
 #pragma once
 
 #include <array>

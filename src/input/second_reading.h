@@ -1,5 +1,5 @@
 // The second reading of a table too large to hold: the stretches whose records were only
-// measured the first time, read again once the bins' edges are known.
+// measured the first time, read again when the counting asks for every record.
 #pragma once
 
 #include <cstddef>
@@ -29,7 +29,7 @@ struct UnheldRecords {
 };
 
 // Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
-// `count`. Fails when the table can no longer be read, or gives other records than the first
+// `count`; a module entry, as TableRecords::for_each is. Fails when the table can no longer be read, or gives other records than the first
 // time: it changed in between.
 MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
                         const RowBatches& count);
