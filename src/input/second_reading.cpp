@@ -116,27 +116,21 @@ void read_compressed(UnheldRecords& rest, Progress& progress, LongWordRoom& room
 
 }  // namespace
 
-MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
-                        const RowBatches& count) {
-  try {
-    struct stat now {};
-    if (::fstat(rest.file.get(), &now) != 0 || !same_file(now, rest.identity)) changed();
-    LongWordRoom room(rest.word_room);
-    std::uint64_t total = static_cast<std::uint64_t>(now.st_size);
-    if (rest.format == Compression::none) {
-      total = 0;
-      const auto size = static_cast<std::uint64_t>(now.st_size);
-      for (const UnheldStretch& s : rest.stretches)
-        total += std::min(s.end, size) - s.from.offset();
-    }
-    Progress progress("reading '" + path + "' again", Progress::Unit::bytes, total);
-    if (rest.format == Compression::none) {
-      read_plain(rest, threads, progress, room, count);
-    } else {
-      read_compressed(rest, progress, room, count);
-    }
-    return std::nullopt;
-  } catch (...) {
-    return reading_failure(Failure::of_current_exception(), path);
+void read_again(UnheldRecords& rest, const std::string& path, int threads,
+                const RowBatches& count) {
+  struct stat now {};
+  if (::fstat(rest.file.get(), &now) != 0 || !same_file(now, rest.identity)) changed();
+  LongWordRoom room(rest.word_room);
+  std::uint64_t total = static_cast<std::uint64_t>(now.st_size);
+  if (rest.format == Compression::none) {
+    total = 0;
+    const auto size = static_cast<std::uint64_t>(now.st_size);
+    for (const UnheldStretch& s : rest.stretches) total += std::min(s.end, size) - s.from.offset();
+  }
+  Progress progress("reading '" + path + "' again", Progress::Unit::bytes, total);
+  if (rest.format == Compression::none) {
+    read_plain(rest, threads, progress, room, count);
+  } else {
+    read_compressed(rest, progress, room, count);
   }
 }

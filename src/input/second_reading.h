@@ -29,10 +29,9 @@ struct UnheldRecords {
 };
 
 // Reads every stretch of `rest` again, on up to `threads` threads, handing each record to
-// `count`; a module entry, as TableRecords::for_each is. Fails when the table can no longer be read, or gives other records than the first
-// time: it changed in between.
-MaybeFailure read_again(UnheldRecords& rest, const std::string& path, int threads,
-                        const RowBatches& count);
+// `count`. Raises where the table can no longer be read, or gives other records than the
+// first time: it changed in between.
+void read_again(UnheldRecords& rest, const std::string& path, int threads, const RowBatches& count);
 
 struct TableRecords::Kept {
   HeldRecords held;

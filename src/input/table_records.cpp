@@ -6,6 +6,7 @@
 
 #include "base/worker_pool.h"
 #include "input/bytes/file_stretch.h"
+#include "input/bytes/table_failure.h"
 #include "input/second_reading.h"
 
 static_assert(TableRecords::kReadBuffer == kReadBuffer);
@@ -60,11 +61,17 @@ bool TableRecords::reads_again() const { return kept_ && kept_->unheld; }
 
 MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
   if (!kept_) return std::nullopt;
+  bool reading = false;
   try {
     for_each_held(kept_->held.parts, threads, take);
+    if (kept_->unheld) {
+      reading = true;
+      read_again(*kept_->unheld, kept_->path, threads, take);
+    }
+    return std::nullopt;
   } catch (...) {
-    return Failure::of_current_exception();
+    // Memory that runs out while held records are handed on is the taker's to name.
+    Failure failure = Failure::of_current_exception();
+    return reading ? reading_failure(std::move(failure), kept_->path) : failure;
   }
-  if (!kept_->unheld) return std::nullopt;
-  return read_again(*kept_->unheld, kept_->path, threads, take);
 }
