@@ -14,6 +14,8 @@
 #include "binning/bin_counting.h"
 #include "chart/chart_layout.h"
 #include "chart/chart_render.h"
+#include "chart/text_pen.h"
+#include "driver/histogram_job.h"
 #include "input/gathering.h"
 #include "input/records/field_scan.h"
 #include "input/records/parse_value.h"
@@ -125,13 +127,18 @@ void BM_CountRows(benchmark::State& state) {
 BENCHMARK(BM_CountRows)->Args({2000000, 10})->Args({2000000, 10000})->Unit(benchmark::kMillisecond);
 
 void BM_DrawChart(benchmark::State& state) {
-  TextPen pen(HISTCHART_FONT);
+  HistogramJob job("", 1, HISTCHART_FONT, "");
+  const ChartRoutines routines{
+      [&job](gdImagePtr image, const char* text, int size, int x, int y, double angle) {
+        job.draw_text(image, text, size, x, y, angle);
+      },
+      HistogramJob::axis_scale};
   std::vector<Bin> bins;
   for (int i = 0; i < state.range(0); ++i) bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
   FontCache fonts;
   for (auto _ : state) {
     gdImagePtr image = gdImageCreate(kImageWidth, kImageHeight);
-    draw_chart(image, bins, "dSOC ( kg C/ha )", pen);
+    draw_chart(image, bins, "dSOC ( kg C/ha )", routines);
     gdImageDestroy(image);
   }
 }
@@ -139,7 +146,9 @@ void BM_DrawChart(benchmark::State& state) {
 void BM_LayoutChart(benchmark::State& state) {
   std::vector<Bin> bins;
   for (int i = 0; i < state.range(0); ++i) bins.emplace_back(1 + i % 17, i * 0.5, i * 0.5 + 0.5);
-  for (auto _ : state) benchmark::DoNotOptimize(layout_chart(bins, "dSOC ( kg C/ha )").data());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(
+        layout_chart(bins, "dSOC ( kg C/ha )", HistogramJob::axis_scale).data());
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_LayoutChart)->Arg(10)->Arg(1000)->Arg(10000)->Complexity(benchmark::oN);

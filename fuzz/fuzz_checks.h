@@ -10,6 +10,7 @@
 
 #include "binning/bin.h"
 #include "chart/chart_layout.h"
+#include "driver/histogram_job.h"
 
 #define FUZZ_CHECK(condition)                                                            \
   do {                                                                                   \
@@ -21,7 +22,7 @@
 
 // The chart of any bins: every coordinate finite and on or near the image, every text short.
 inline void check_layout(const std::vector<Bin>& bins, const std::string& title) {
-  for (const ChartShape& s : layout_chart(bins, title)) {
+  for (const ChartShape& s : layout_chart(bins, title, HistogramJob::axis_scale)) {
     for (double v : {s.x1, s.y1, s.x2, s.y2}) {
       FUZZ_CHECK(std::isfinite(v));
       FUZZ_CHECK(v > -1000 && v < 1000);

@@ -1,8 +1,10 @@
 // What stops a run, or one chart of it: a value that says what failed, with what, why, and
 // the exit status it ends the run with. It is carried up to the driver, which alone prints it.
 //
-// Inside one thread of one module a Failure may travel as an exception, from deep in a loop to
-// the module's own entry; across threads and processes it always travels as a value.
+// Between modules, and from a thread or a process to the one that waits for it, a Failure
+// travels as a value (a MaybeFailure returned, or one kept in the job). Inside a module it may
+// travel as an exception along one path only: from deep in a loop up to the module's entry
+// (or, for a chart, the entry of that chart), which turns it into a value.
 #pragma once
 
 #include <optional>

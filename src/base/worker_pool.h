@@ -1,10 +1,12 @@
-// Work spread over threads: the one way the run uses more than one core.
+// Work spread over threads, and finished in order. Not the run's only parallel work: a block
+// stream reads ahead on a thread of its own, a compressed table's parts may be decoded side by
+// side, liblzma decodes on threads of its own, and the charts are drawn on several processes.
 //
 // Items are handed out one at a time by next_item() to whichever worker asks, worked on in
 // parallel, and finished strictly in the order they were handed out, each as soon as the one
-// before it is finished. That is the shape of every parallel job of the run: pieces of a
-// file read from a guess and joined in table order; blocks of a stream likewise; stretches
-// read a second time; tasks of held records handed to the counting.
+// before it is finished. That is the shape of the jobs that use it: pieces of a file read
+// from a guess and joined in table order; blocks of a stream likewise; stretches read a second
+// time; tasks of held records handed to the counting.
 //
 // An exception leaves run_in_order() as it would a loop on one thread: it is raised again on
 // the calling thread once every worker has stopped. It belongs to the item whose work or finish

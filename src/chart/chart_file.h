@@ -10,12 +10,16 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "base/failure.h"
 #include "base/signals.h"
 
 #include <sys/types.h>
+
+// Called with a chart's temporary file name as soon as the file exists.
+using TempFileMade = std::function<void(const std::string& temp_name)>;
 
 // Removes a chart's temporary file that its process left when it died.
 void remove_temp_file(const std::string& name);

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <sstream>
 
-#include "chart/axis_scale.h"
-
 namespace {
 
 constexpr double kLeft = 72.0;
@@ -41,7 +39,8 @@ std::string edge_label(double v) {
   return out.str();
 }
 
-std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::string& title) {
+std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::string& title,
+                                     AxisScaleRoutine axis_scale) {
   using Kind = ChartShape::Kind;
   using Colour = ChartShape::Colour;
   std::vector<ChartShape> shapes;
@@ -55,7 +54,8 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
     if (b.count > m) m = b.count;
   }
   const std::int64_t top = m + m / 4;
-  const auto [major, minor, axis_min, axis_max] = scale_axis(0.0, static_cast<double>(top));
+  double major = 0, minor = 0, axis_min = 0, axis_max = 0;
+  axis_scale(0.0, static_cast<double>(top), major, minor, axis_min, axis_max);
   // Bars and count labels scale by the count range itself, not by the rounded axis range.
   const double range = static_cast<double>(top) - 0.0;
 

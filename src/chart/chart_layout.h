@@ -26,7 +26,13 @@ struct ChartShape {
   double angle = 0.0;
 };
 
-std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::string& title);
+// Divides the count axis [low, high]: the number of major divisions, of minor divisions in each,
+// and the rounded ends (see axis_scale.h). The chart pass hands over the job's axis_scale.
+using AxisScaleRoutine = void (*)(double low, double high, double& major_count, double& minor_count,
+                                  double& axis_min, double& axis_max);
+
+std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::string& title,
+                                     AxisScaleRoutine axis_scale);
 
 // A bin edge as its label reads: beyond +-10 the value cut toward zero to an integer, otherwise
 // (and where no int can hold it) two significant digits in general notation.

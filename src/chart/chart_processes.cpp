@@ -148,21 +148,17 @@ void take_records(std::string_view bytes, std::vector<std::optional<ChartOutcome
   try {
     const int count = static_cast<int>(names.size());
     for (int i; (i = counters.next++) < count;) {
-      ChartOutcome outcome;
-      try {
-        outcome = work(i, [&](const std::string& temp) {
-          Record begin;
-          begin << "begin" << i << temp;
-          write_all(to_parent, begin.bytes());
-        });
-      } catch (...) {
-        outcome.failure = chart_failure(names[i]);
-      }
+      const ChartOutcome outcome = work(i, [&](const std::string& temp) {
+        Record begin;
+        begin << "begin" << i << temp;
+        write_all(to_parent, begin.bytes());
+      });
       write_all(to_parent, end_record(i, outcome).bytes());
       ++counters.drawn;
     }
   } catch (...) {
-    // What is not sent is reported by the parent as a chart whose process ended unexpectedly.
+    // Nothing may unwind into the caller's code, which is the run's. What is not sent is
+    // reported by the parent as a chart whose process ended unexpectedly.
   }
   ::_exit(0);
 }
@@ -240,11 +236,7 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
   }
 
   for (int i; (i = counters->next++) < count;) {
-    try {
-      outcomes[i] = work(i, nullptr);
-    } catch (...) {
-      outcomes[i] = ChartOutcome{{}, chart_failure(names[i])};
-    }
+    outcomes[i] = work(i, nullptr);
     ++counters->drawn;
   }
   for (Helper& helper : helpers.all()) take_records(finish(helper), outcomes);

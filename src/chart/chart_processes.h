@@ -13,9 +13,13 @@
 #include <functional>
 #include <vector>
 
-#include "chart/chart_writer.h"
+#include "chart/chart_file.h"
+#include "chart/chart_outcome.h"
 
-// Draws chart i, calling made(temp_name) once its temporary file exists.
+// Draws chart i, calling made(temp_name) once its temporary file exists. It does not throw: a
+// chart that cannot be written says so in its outcome (see write_chart). Should it throw all the
+// same, in a helper the chart is reported as one whose process ended unexpectedly; in this
+// process the exception leaves draw_in_processes once every helper has ended.
 using ChartWork = std::function<ChartOutcome(int i, const TempFileMade& made)>;
 
 // Draws the charts named `names` with `work`, on up to `processes` processes (this one

@@ -2,8 +2,8 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <memory>
 
-#include "chart/chart_file.h"
 #include "chart/chart_layout.h"
 
 namespace {
@@ -27,31 +27,25 @@ Failure chart_failure(const std::string& name) {
   return failure;
 }
 
-ChartOutcome write_chart(const std::string& name, const std::vector<Bin>& bins,
-                         const std::string& title, TextPen& pen, const TempFileMade& made) {
-  ChartOutcome outcome;
+MaybeFailure write_chart(const std::string& name, const std::vector<Bin>& bins,
+                         const std::string& title, const ChartRoutines& routines,
+                         const TempFileMade& made) {
   try {
     ChartFile file(name);
-    outcome.failure = file.open();
-    if (outcome.failure) return outcome;
+    if (MaybeFailure failure = file.open()) return failure;
     if (made) made(file.temp_name());
-    gdImagePtr image = gdImageCreate(kImageWidth, kImageHeight);
-    if (!image) throw Failure::out_of_memory();
-    try {
-      draw_chart(image, bins, title, pen);
-    } catch (...) {
-      gdImageDestroy(image);
-      throw;
+    {
+      const std::unique_ptr<gdImage, decltype(&gdImageDestroy)> image(
+          gdImageCreate(kImageWidth, kImageHeight), gdImageDestroy);
+      if (!image) throw Failure::out_of_memory();
+      draw_chart(image.get(), bins, title, routines);
+      errno = 0;
+      gdSetErrorMethod(quiet);
+      gdImageJpeg(image.get(), file.stream(), -1);
+      gdClearErrorMethod();
     }
-    errno = 0;
-    gdSetErrorMethod(quiet);
-    gdImageJpeg(image, file.stream(), -1);
-    gdClearErrorMethod();
-    gdImageDestroy(image);
-    outcome.failure = file.commit();
+    return file.commit();
   } catch (...) {
-    outcome.failure = chart_failure(name);
+    return chart_failure(name);
   }
-  outcome.messages = pen.take_messages();
-  return outcome;
 }

@@ -1,50 +1,45 @@
-// The job's chart members: thin shells over the chart module's own functions.
+// The job's chart members: the chart pass, and the two routines through which it draws every
+// text and divides every count axis.
 #include <string>
 #include <vector>
 
-#include "base/messages.h"
 #include "chart/axis_scale.h"
 #include "chart/chart_processes.h"
-#include "chart/chart_render.h"
 #include "chart/chart_writer.h"
 #include "driver/histogram_job.h"
 
 void HistogramJob::draw_histograms() {
+  chart_outcomes.clear();
   FontCache fonts;
-  std::vector<ChartOutcome> outcomes;
   try {
     std::vector<std::string> names;
     for (const Series& s : series) names.push_back(output_names[s.index]);
-    // One pen a process (each has its copy): it remembers what measuring each text gave.
-    TextPen pen(font_filename);
-    outcomes = draw_in_processes(names, cpus, [&](int i, const TempFileMade& made) {
-      const Series& s = series[i];
-      return write_chart(output_names[s.index], s.bins, s.title, pen, made);
+    const ChartRoutines routines{
+        [this](gdImagePtr image, const char* text, int size, int x, int y, double angle) {
+          draw_text(image, text, size, x, y, angle);
+        },
+        axis_scale};
+    // A helper process draws with its own copy of the job: its text_pen remembers what
+    // measuring gave across the charts that process draws.
+    chart_outcomes = draw_in_processes(names, cpus, [&](int i, const TempFileMade& made) {
+      ChartOutcome outcome;
+      outcome.failure = write_chart(names[i], series[i].bins, series[i].title, routines, made);
+      outcome.messages = text_pen.take_messages();
+      return outcome;
     });
   } catch (...) {
     // Around the charts, not in one: none is known written (a chart is whole under its name
     // or absent, whatever is said of it), and every one is said unwritten.
+    chart_outcomes.clear();
     for (const Series& s : series) {
-      print_line(chart_failure(output_names[s.index]).line());
-      ++unwritten_charts;
-    }
-    return;
-  }
-  // The messages in chart order, as one process drawing the charts one after another gives them.
-  for (const ChartOutcome& outcome : outcomes) {
-    for (const std::string& line : outcome.messages) print_line(line);
-    if (outcome.failure) {
-      print_line(outcome.failure->line());
-      ++unwritten_charts;
+      chart_outcomes.push_back({{}, chart_failure(output_names[s.index])});
     }
   }
 }
 
 void HistogramJob::draw_text(gdImagePtr image, const char* text, int size, int x, int y,
                              double angle) {
-  TextPen pen(font_filename);
-  pen.draw(image, text, size, x, y, angle);
-  for (const std::string& line : pen.take_messages()) print_line(line);
+  text_pen.draw(image, text, size, x, y, angle);
 }
 
 void HistogramJob::axis_scale(double low, double high, double& major_count, double& minor_count,

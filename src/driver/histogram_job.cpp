@@ -3,7 +3,6 @@
 #include <utility>
 
 #include "base/messages.h"
-#include "chart/chart_render.h"
 
 namespace {
 constexpr const char* kImageExtension = ".jpg";
@@ -13,7 +12,8 @@ HistogramJob::HistogramJob(std::string input_file, int bin_count, std::string fo
                            std::string output_prefix)
     : input_file(std::move(input_file)),
       font_filename(std::move(font_filename)),
-      bin_count(bin_count) {
+      bin_count(bin_count),
+      text_pen(this->font_filename) {
   output_names.reserve(SeriesTable::kSize);
   for (int i = 0; i < SeriesTable::kSize; ++i) {
     output_names.push_back(output_prefix + std::string(SeriesTable::short_name(i)) +
@@ -24,13 +24,15 @@ HistogramJob::HistogramJob(std::string input_file, int bin_count, std::string fo
 void HistogramJob::run() {
   // A font that cannot be used is named once, first: every text of every chart would report
   // it, without saying which argument was wrong.
-  if (const auto reason = font_failure(font_filename)) {
-    print_line(diagnostic("cannot use font", font_filename,
-                          *reason + "; the charts are drawn without text"));
-  }
+  if (const MaybeFailure font = font_failure(font_filename)) print_line(font->line());
   read_data();
   if (failure) return;
   make_bins();
   if (failure) return;
   draw_histograms();
+  // As one process drawing the charts one after another would tell it.
+  for (const ChartOutcome& chart : chart_outcomes) {
+    for (const std::string& line : chart.messages) print_line(line);
+    if (chart.failure) print_line(chart.failure->line());
+  }
 }

@@ -2,11 +2,13 @@
 // the three phases that turn an input table into seven charts.
 //
 // The phases are thin shells over their modules, defined where those live: read_data in
-// input/, make_bins in binning/, draw_histograms, draw_text and axis_scale in chart/. run()
-// calls them once each in that order, and stops at the first phase that fails: a failure
-// (the table cannot be opened or read, does not fit, or changed between two readings) is kept
-// in `failure` for the entry point to print. Charts that cannot be written do not stop the
-// run: their lines are printed in chart order and counted in `unwritten_charts`.
+// input/, make_bins in binning/, draw_histograms in chart/ with draw_text and axis_scale, the
+// routines its every text and every count axis go through. run() first names a font that
+// cannot be used, then calls the phases once each in that order, and stops at the first phase
+// that fails: a failure (the table cannot be opened or read, does not fit, or changed between
+// two readings) is kept in `failure` for the entry point to print. Charts that cannot be
+// written do not stop the run: the chart pass leaves what became of each in `chart_outcomes`,
+// and run() prints them in chart order, each chart's text lines, then why it was not written.
 #pragma once
 
 #include <cstddef>
@@ -16,6 +18,8 @@
 
 #include "base/failure.h"
 #include "base/run_limits.h"
+#include "chart/chart_outcome.h"
+#include "chart/text_pen.h"
 #include "driver/series.h"
 #include "input/table_records.h"
 
@@ -51,6 +55,9 @@ class HistogramJob {
   int threads = 1;  // the reading and counting threads the memory affords; set by read_data
   // Every record read_data found, for make_bins to count.
   TableRecords records;
-  MaybeFailure failure;      // what stopped the run
-  int unwritten_charts = 0;  // charts that could not be written in full
+  MaybeFailure failure;  // what stopped the run
+  // draw_text's: what measuring each text gave, and the lines of the texts that could not be
+  // drawn, taken chart by chart. Each chart process draws with its own copy.
+  TextPen text_pen;
+  std::vector<ChartOutcome> chart_outcomes;  // what became of each chart, in chart order
 };

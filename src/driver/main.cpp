@@ -52,7 +52,7 @@ MaybeFailure run(char** argv, int& unwritten) {
     job.memory_limit = memory_limit;
     job.cpus = usable_cpus(system);
     job.run();
-    unwritten = job.unwritten_charts;
+    for (const ChartOutcome& chart : job.chart_outcomes) unwritten += chart.failure ? 1 : 0;
     return std::move(job.failure);
   } catch (...) {
     // An allocation outside every phase: building the job, or leaving it.

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "driver/histogram_job.h"
+
 namespace {
 
 // One shape a line, as the golden files under tests/data hold them.
@@ -41,7 +43,7 @@ TEST(ChartLayout, MatchesTheGoldenCharts) {
     std::ifstream in(std::string(HISTCHART_TEST_DATA) + "/" + c.file);
     std::vector<std::string> golden;
     for (std::string line; std::getline(in, line);) golden.push_back(line);
-    const auto got = described(layout_chart(c.bins, c.title));
+    const auto got = described(layout_chart(c.bins, c.title, HistogramJob::axis_scale));
     for (std::size_t i = 0; i < std::max(got.size(), golden.size()); ++i) {
       ASSERT_EQ(i < got.size() ? got[i] : "(none)", i < golden.size() ? golden[i] : "(none)")
           << c.file << ", shape " << i + 1;
@@ -61,6 +63,6 @@ TEST(ChartLayout, LabelsEdgesAsIntegersBeyondTenElseWithTwoDigits) {
     EXPECT_EQ(edge_label(v), text) << v;
   }
   // Counts beyond 32 bits (a table larger than memory) still scale and label soundly.
-  const auto shapes = layout_chart({{4000000000, 0, 1}, {1, 1, 2}}, "t");
+  const auto shapes = layout_chart({{4000000000, 0, 1}, {1, 1, 2}}, "t", HistogramJob::axis_scale);
   EXPECT_EQ(shapes[shapes.size() - 2].text, "5000000000");
 }
