@@ -1,10 +1,11 @@
 // What stops a run, or one chart of it: a value that says what failed, with what, why, and
 // the exit status it ends the run with. It is carried up to the driver, which alone prints it.
 //
-// Between modules, and from a thread or a process to the one that waits for it, a Failure
-// travels as a value (a MaybeFailure returned, or one kept in the job). Inside a module it may
-// travel as an exception along one path only: from deep in a loop up to the module's entry
-// (or, for a chart, the entry of that chart), which turns it into a value.
+// Between modules, and from a chart process to the one that waits for it, a Failure travels as
+// a value (a MaybeFailure returned, or one kept in the job). Inside a module it travels as an
+// exception only, also from one of the module's threads to the thread that waits for it
+// (std::exception_ptr), up to the module's entry (or, for a chart, the entry of that chart),
+// which alone turns it into a value: it never turns back.
 #pragma once
 
 #include <optional>
