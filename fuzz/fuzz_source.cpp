@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "base/failure.h"
+#include "base/run_limits.h"
 #include "fuzz_checks.h"
 #include "input/bytes/byte_source.h"
 

@@ -1,8 +1,9 @@
 // What the reader's tests share: tables written to files and compressed in every format and
-// layout the reader takes apart, and the comparison of a reading with the plain reference one.
+// layout the reader takes apart, and readings in the reference's shape.
 #pragma once
 
 #include <bzlib.h>
+#include <gtest/gtest.h>
 #include <isa-l/crc.h>
 #include <lzma.h>
 #include <unistd.h>
@@ -10,16 +11,14 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#include "base/value_range.h"
 #include "input/bytes/byte_source.h"
-#include "input/reading_cuts.h"
-#include "input/records/table_scanner.h"
+#include "input/holding/reading_budget.h"
+#include "input/input_file.h"
 #include "reference.h"
 
 namespace table_files {
@@ -33,6 +32,10 @@ inline std::string write_file(const std::string& name, const std::string& conten
   std::ofstream(path, std::ios::binary) << content;
   return path.string();
 }
+
+// A skippable frame, which zstd and lz4 files may hold anywhere (pzstd's start each frame with
+// one).
+inline const std::string kSkippable = "\x50\x2a\x4d\x18\4\0\0\0abcd"s;
 
 // `text` cut at `cuts`, each part compressed alone, one after the other: zstd frames with
 // their checksums (windows of 2^`zstd_window` bytes where set), bzip2 streams in blocks of
@@ -114,75 +117,42 @@ inline std::string stored_gzip(const std::string& text, std::size_t member = 655
   }
 }
 
-// A report's first field as the program keeps it: its first 40 bytes, "..." where it goes on.
-inline std::string shown(const std::string& field) {
-  return field.size() > FieldNote::kKept ? field.substr(0, FieldNote::kKept) + "..." : field;
-}
-
-// Values in an order of their own (pieces hold them in no particular one), bit for bit: -0.0
-// is not 0.0 and NaN is itself.
-inline ReferenceTable canonical(ReferenceTable table) {
-  for (auto& column : table.columns) {
-    std::sort(column.begin(), column.end(), [](double a, double b) {
-      std::uint64_t x, y;
-      std::memcpy(&x, &a, sizeof x);
-      std::memcpy(&y, &b, sizeof y);
-      return x < y;
-    });
-  }
-  for (ReferenceNotNumbers& n : table.not_numbers) n.first = shown(n.first);
-  return table;
-}
-
-inline bool same(const ReferenceTable& a, const ReferenceTable& b) {
-  auto bits = [](const std::vector<double>& x, const std::vector<double>& y) {
-    return x.size() == y.size() &&
-           (x.empty() || std::memcmp(x.data(), y.data(), x.size() * sizeof(double)) == 0);
-  };
-  return std::equal(a.columns.begin(), a.columns.end(), b.columns.begin(), bits) &&
-         a.not_numbers == b.not_numbers;
-}
-
-// Whether two ranges are the same bit for bit (-0.0 is not 0.0).
-inline bool same_range(const ValueRange& a, const ValueRange& b) {
-  return std::memcmp(&a.min, &b.min, sizeof a.min) == 0 &&
-         std::memcmp(&a.max, &b.max, sizeof a.max) == 0 && a.finite == b.finite &&
-         a.non_finite == b.non_finite;
-}
-
-inline ValueRange range_of(const std::vector<double>& values) {
-  ValueRange range;
-  for (const double v : values) range.add(v);
-  return range;
-}
-
-// Every record of a reading (held or read again) as the counting takes it on `threads`
-// threads, each batch handed to `also` too, and its reports, in the reference's shape.
+// Every record of a reading and its reports, as take_records gives them, canonical; failing
+// the test where the records cannot be handed over.
 inline ReferenceTable table_of(TableReading& reading, int threads = 1,
                                const RowBatches& also = nullptr) {
   ReferenceTable table;
-  std::vector<std::vector<Row>> rows(static_cast<std::size_t>(threads));
-  const MaybeFailure failure =
-      reading.records.for_each(threads, [&](int thread, std::span<const Row> batch) {
-        if (also) also(thread, batch);
-        auto& mine = rows[static_cast<std::size_t>(thread)];
-        mine.insert(mine.end(), batch.begin(), batch.end());
-      });
+  const MaybeFailure failure = take_records(reading, table, threads, also);
   EXPECT_FALSE(failure) << failure->line();
-  for (const auto& mine : rows) {
-    for (const Row& row : mine) {
-      for (int i = 0; i < kSeriesCount; ++i) table.columns[i].push_back(row[i]);
-    }
-  }
-  for (int i = 0; i < kSeriesCount; ++i) {
-    const NotNumbers& n = reading.not_numbers[i];
-    table.not_numbers[i] = {
-        n.count,
-        n.count ? std::string(n.first.text.data(), n.first.size) + (n.first.longer ? "..." : "")
-                : "",
-        n.count ? n.first.line : 0};
-  }
   return canonical(std::move(table));
+}
+
+// The table as the program reads it from a file, on `cpus` threads: the values and reports,
+// where the ranges measured are those of the values.
+inline ReferenceTable read(const std::string& text, int cpus = 1) {
+  const std::string path = write_file("table.txt", text);
+  ReadOptions options;
+  options.cpus = cpus;
+  options.memory_limit = kRunOverhead + (std::size_t{64} << 20);
+  TableReading reading;
+  const MaybeFailure failure = InputFile(path).read(options, reading);
+  EXPECT_FALSE(failure) << failure->line();
+  std::filesystem::remove(path);
+  ReferenceTable table = table_of(reading);
+  for (int i = 0; i < kSeriesCount; ++i) {
+    if (!same_range(reading.ranges[i], range_of(table.columns[i])))
+      ADD_FAILURE() << "the range of series " << i;
+  }
+  return table;
+}
+
+// The example table over and over: its header lines become rows of a kind of their own.
+inline std::string example_table(int copies) {
+  std::ifstream in(HISTCHART_EXAMPLE, std::ios::binary);
+  const std::string example((std::istreambuf_iterator<char>(in)), {});
+  std::string text;
+  for (int i = 0; i < copies; ++i) text += example;
+  return text;
 }
 
 }  // namespace table_files
