@@ -4,7 +4,7 @@
 
 BinCounting::BinCounting(const std::array<ValueRange, kSeriesCount>& ranges, int bin_count,
                          int workers)
-    : workers_(workers), counters_(static_cast<std::size_t>(workers)) {
+    : counters_(static_cast<std::size_t>(workers)) {
   for (auto& mine : counters_) {
     for (const ValueRange& range : ranges) mine.emplace_back(range, bin_count);
   }

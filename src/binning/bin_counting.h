@@ -24,6 +24,5 @@ class BinCounting {
   MaybeFailure bins(std::array<std::vector<Bin>, kSeriesCount>& bins) const;
 
  private:
-  int workers_;
   std::vector<std::vector<BinCounter>> counters_;  // by worker, then series
 };
