@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <random>
 #include <sstream>
 
@@ -67,6 +68,9 @@ class TableMaker {
     // Header lines longer than the scanner's batch of blocks, now and then.
     std::string text = "run dSOC CH4 N2O NO N2 NH3 N_leaching\n" +
                        std::string(chance(0.5) ? 5000 : 2, 'h') + "\nh3\n";
+    // First a chunk's worth of values without a code: its holder holds what follows in wide
+    // chunks, short decimals among it.
+    run(std::min<std::size_t>(rows, 30000), text, kFull);
     while (rows_ < rows) run(std::min(rows - rows_, run_length()), text);
     if (chance(0.5) && text.back() == '\n') text.pop_back();  // a last row without its LF
     return text;
@@ -87,14 +91,14 @@ class TableMaker {
   }
 
   // A run of rows whose fields take one form, or each its own with these weights.
-  void run(std::size_t rows, std::string& text) {
+  void run(std::size_t rows, std::string& text, std::optional<Form> only = std::nullopt) {
     static constexpr double kWeights[kForms] = {40, 10, 20, 15, 8, 6, 5, 3, 0.5, 0.2};
     // A run in one form is never one of the rare ones: a column of NA is not a results table.
     static constexpr double kRunWeights[kForms] = {30, 25, 20, 5, 5, 5, 5, 5, 0, 0};
     std::discrete_distribution<int> any(std::begin(kWeights), std::end(kWeights));
     std::discrete_distribution<int> runs(std::begin(kRunWeights), std::end(kRunWeights));
-    const bool mixed = chance(0.4);
-    const auto one = static_cast<Form>(runs(rng_));
+    const bool mixed = !only && chance(0.4);
+    const auto one = only ? *only : static_cast<Form>(runs(rng_));
     const char* const end = chance(0.15) ? "\r\n" : "\n";
     // Every record split over two lines at the same field: a piece read from a line start
     // never meets the true reading.
