@@ -21,6 +21,8 @@
 #include "input/records/parse_value.h"
 #include "input/records/table_scanner.h"
 
+using namespace histchart;
+
 namespace {
 
 std::string table_text(long rows) {

@@ -9,6 +9,8 @@
 #include "chart/axis_scale.h"
 #include "fuzz_checks.h"
 
+using namespace histchart;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   constexpr std::size_t kRecord = sizeof(std::int64_t) + 2 * sizeof(double);
   std::vector<Bin> bins;

@@ -12,6 +12,8 @@
 #include "chart/chart_layout.h"
 #include "driver/histogram_job.h"
 
+namespace histchart {
+
 #define FUZZ_CHECK(condition)                                                            \
   do {                                                                                   \
     if (!(condition)) {                                                                  \
@@ -30,3 +32,5 @@ inline void check_layout(const std::vector<Bin>& bins, const std::string& title)
     if (s.kind == ChartShape::Kind::text && s.text != title) FUZZ_CHECK(s.text.size() <= 24);
   }
 }
+
+}  // namespace histchart

@@ -7,6 +7,8 @@
 #include "fuzz_checks.h"
 #include "reference.h"
 
+using namespace histchart;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string field(reinterpret_cast<const char*>(data), size);
   FUZZ_CHECK(reference_parse(field, '7').empty());

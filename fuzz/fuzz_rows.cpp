@@ -19,6 +19,8 @@
 #include "input/input_file.h"
 #include "reference.h"
 
+using namespace histchart;
+
 namespace {
 
 constexpr std::size_t kMostRows = 100000;

@@ -18,6 +18,8 @@
 #include "fuzz_checks.h"
 #include "input/bytes/byte_source.h"
 
+using namespace histchart;
+
 namespace {
 
 constexpr std::size_t kMost = std::size_t{16} << 20;  // decompressed bytes looked at

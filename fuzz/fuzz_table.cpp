@@ -18,6 +18,8 @@
 #include "input/records/table_scanner.h"
 #include "reference.h"
 
+using namespace histchart;
+
 namespace {
 
 // The reader over a file in memory, cut into pieces every `step` bytes; or over a pipe, in

@@ -6,6 +6,8 @@
 
 #include "base/messages.h"
 
+namespace histchart {
+
 Failure Failure::out_of_memory() {
   Failure failure;
   failure.kind = Kind::out_of_memory;
@@ -37,3 +39,5 @@ std::string Failure::line() const {
   if (what.empty()) return reason;
   return diagnostic(what, subject, reason);
 }
+
+}  // namespace histchart

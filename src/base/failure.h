@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace histchart {
+
 // The exit statuses, as the README documents them.
 inline constexpr int kExitUsage = 1;      // wrong arguments, a refused bin count or memory limit
 inline constexpr int kExitBadInput = 2;   // the table cannot be opened or read, does not fit
@@ -44,3 +46,5 @@ struct Failure {
 };
 
 using MaybeFailure = std::optional<Failure>;
+
+}  // namespace histchart

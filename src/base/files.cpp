@@ -6,6 +6,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+namespace histchart {
+
 FileDescriptor::~FileDescriptor() {
   if (fd_ >= 0) ::close(fd_);
 }
@@ -63,3 +65,5 @@ void Wake::notify() {
   const std::uint64_t one = 1;
   [[maybe_unused]] const ssize_t written = ::write(fd_.get(), &one, sizeof one);
 }
+
+}  // namespace histchart

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+namespace histchart {
+
 // Owns a descriptor and closes it.
 class FileDescriptor {
  public:
@@ -59,3 +61,5 @@ IoResult read_up_to(int fd, char* to, std::size_t size,
 
 // Writes all of `bytes`.
 IoResult write_all(int fd, std::string_view bytes);
+
+}  // namespace histchart

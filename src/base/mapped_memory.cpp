@@ -4,6 +4,8 @@
 
 #include <sys/mman.h>
 
+namespace histchart {
+
 namespace {
 constexpr std::size_t kPage = 4096;
 #ifndef MADV_POPULATE_WRITE
@@ -44,3 +46,5 @@ void MappedMemory::populate(void* at, std::size_t bytes) {
 MappedMemory::~MappedMemory() {
   if (data_) ::munmap(data_, size_);
 }
+
+}  // namespace histchart

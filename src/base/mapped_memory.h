@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <utility>
 
+namespace histchart {
+
 class MappedMemory {
  public:
   MappedMemory() = default;
@@ -40,3 +42,5 @@ class MappedMemory {
   void* data_ = nullptr;
   std::size_t size_ = 0;
 };
+
+}  // namespace histchart

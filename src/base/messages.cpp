@@ -6,6 +6,8 @@
 
 #include <unistd.h>
 
+namespace histchart {
+
 namespace {
 
 // Standard error is shared by the message lines and the progress line.
@@ -119,3 +121,5 @@ void erase_status_line() {
   erase_locked();
   std::fflush(stderr);
 }
+
+}  // namespace histchart

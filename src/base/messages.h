@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace histchart {
+
 // The subject is shown through printable().
 std::string diagnostic(std::string_view what, std::string_view subject, std::string_view reason);
 
@@ -34,3 +36,5 @@ void show_status_line(std::string_view text);
 void erase_status_line();
 // The same from a signal handler, about to end the process: async-signal-safe.
 void erase_status_line_in_handler();
+
+}  // namespace histchart

@@ -9,6 +9,8 @@
 
 #include "base/messages.h"
 
+namespace histchart {
+
 namespace {
 
 constexpr auto kQuiet = std::chrono::seconds(1);          // a phase shorter than this shows none
@@ -113,3 +115,5 @@ Progress::ShownCounter::~ShownCounter() {
   const std::atomic<std::uint64_t>* count = progress_.show(before_);
   progress_.done = count->load();
 }
+
+}  // namespace histchart

@@ -17,6 +17,8 @@
 
 #include "base/thread.h"
 
+namespace histchart {
+
 // The line "histchart: WHAT: COUNTS" in fewer than `columns` columns: WHAT cut short with "..."
 // first, then the whole line, never inside a UTF-8 sequence.
 std::string fitted_status_line(std::string_view what, std::string_view counts, int columns);
@@ -65,3 +67,5 @@ class Progress {
   bool stop_ = false;
   Thread thread_;
 };
+
+}  // namespace histchart

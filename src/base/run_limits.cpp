@@ -9,6 +9,8 @@
 #include <sched.h>
 #include <sys/resource.h>
 
+namespace histchart {
+
 namespace {
 
 std::string file_text(const std::string& path) {
@@ -157,3 +159,5 @@ int usable_cpus(const SystemState& state) {
   });
   return cpus;
 }
+
+}  // namespace histchart

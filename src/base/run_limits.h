@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+namespace histchart {
+
 inline constexpr std::size_t kNoMemoryLimit = SIZE_MAX;
 
 struct SystemState {
@@ -39,3 +41,5 @@ std::size_t available_memory(const SystemState& state);
 // The cores the process may use: its affinity, lowered by the CPU quota of its cgroups
 // (rounded up to whole cores). At least 1.
 int usable_cpus(const SystemState& state);
+
+}  // namespace histchart

@@ -4,6 +4,10 @@
 
 #include <array>
 
+namespace histchart {
+
 inline constexpr int kSeriesCount = 7;
 
 using Row = std::array<double, kSeriesCount>;
+
+}  // namespace histchart

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+namespace histchart {
+
 int helper_end_signal() { return SIGRTMIN; }
 
 InterruptsBlocked::InterruptsBlocked() {
@@ -14,3 +16,5 @@ InterruptsBlocked::InterruptsBlocked() {
 }
 
 InterruptsBlocked::~InterruptsBlocked() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+
+}  // namespace histchart

@@ -10,6 +10,8 @@
 
 #include <signal.h>
 
+namespace histchart {
+
 inline constexpr int kEndingSignals[] = {SIGINT,  SIGTERM, SIGHUP,  SIGQUIT,   SIGPIPE, SIGALRM,
                                          SIGUSR1, SIGUSR2, SIGXCPU, SIGVTALRM, SIGPROF};
 
@@ -28,3 +30,5 @@ class InterruptsBlocked {
  private:
   sigset_t old_;
 };
+
+}  // namespace histchart

@@ -5,6 +5,8 @@
 
 #include "base/signals.h"
 
+namespace histchart {
+
 namespace {
 
 void* run_body(void* body) {
@@ -41,3 +43,5 @@ void Thread::join() {
   pthread_join(id_, nullptr);
   body_.reset();
 }
+
+}  // namespace histchart

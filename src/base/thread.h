@@ -15,6 +15,8 @@
 
 #include <pthread.h>
 
+namespace histchart {
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 inline constexpr std::size_t kThreadStack = std::size_t{2} << 20;  // the sanitizers' frames
 #else
@@ -40,3 +42,5 @@ class Thread {
   pthread_t id_{};
   std::unique_ptr<std::function<void()>> body_;
 };
+
+}  // namespace histchart

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace histchart {
+
 // The extent of a series: its smallest and largest finite value, and how many values were and
 // were not finite (NaN and +-inf have no place on a finite axis and are left out).
 struct ValueRange {
@@ -37,3 +39,5 @@ struct ValueRange {
     if (high > max || (high == max && !std::signbit(high))) max = high;
   }
 };
+
+}  // namespace histchart

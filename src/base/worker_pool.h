@@ -28,6 +28,8 @@
 
 #include "base/thread.h"
 
+namespace histchart {
+
 // next_item() -> std::optional<Item>, nothing after the last; called one call at a time.
 // work(Item&, int worker): worker 0 is the calling thread, others 1 to threads - 1.
 // finish(Item&, int worker, bool live): in item order, one at a time.
@@ -137,3 +139,5 @@ void for_each_task(std::size_t tasks, int threads, Task task) {
       },
       [&](std::size_t i, int worker) { task(i, worker); }, [](std::size_t, int, bool) {});
 }
+
+}  // namespace histchart

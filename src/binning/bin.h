@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace histchart {
+
 struct Bin {
   Bin(std::int64_t count, double left, double right) : count(count), left(left), right(right) {}
 
@@ -14,3 +16,5 @@ struct Bin {
   double left;
   double right;
 };
+
+}  // namespace histchart

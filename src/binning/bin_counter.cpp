@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace histchart {
+
 BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range.finite) {
   if (range.finite == 0) {
     // No value compares with NaN, so nothing is counted.
@@ -60,3 +62,5 @@ std::vector<Bin> BinCounter::bins() const {
   }
   return bins;
 }
+
+}  // namespace histchart

@@ -16,6 +16,8 @@
 #include "base/value_range.h"
 #include "binning/bin.h"
 
+namespace histchart {
+
 class BinCounter {
  public:
   // REQUIRES: bin_count >= 1.
@@ -63,3 +65,5 @@ class BinCounter {
   std::vector<std::uint64_t> counts_;
   std::uint64_t at_max_ = 0;
 };
+
+}  // namespace histchart

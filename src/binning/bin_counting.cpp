@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace histchart {
+
 BinCounting::BinCounting(const std::array<ValueRange, kSeriesCount>& ranges, int bin_count,
                          int workers)
     : counters_(static_cast<std::size_t>(workers)) {
@@ -31,3 +33,5 @@ MaybeFailure BinCounting::bins(std::array<std::vector<Bin>, kSeriesCount>& bins)
   }
   return std::nullopt;
 }
+
+}  // namespace histchart

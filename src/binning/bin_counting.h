@@ -11,6 +11,8 @@
 #include "base/value_range.h"
 #include "binning/bin_counter.h"
 
+namespace histchart {
+
 class BinCounting {
  public:
   // REQUIRES: bin_count >= 1, workers >= 1.
@@ -26,3 +28,5 @@ class BinCounting {
  private:
   std::vector<std::vector<BinCounter>> counters_;  // by worker, then series
 };
+
+}  // namespace histchart

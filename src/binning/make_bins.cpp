@@ -8,6 +8,8 @@
 #include "binning/bin_counting.h"
 #include "driver/histogram_job.h"
 
+namespace histchart {
+
 namespace {
 
 // The line for a series whose values are all equal, whose chart has no bar: without it, its
@@ -82,3 +84,5 @@ void HistogramJob::make_bins() {
     name_bins(*failure, input_file, bin_count);
   }
 }
+
+}  // namespace histchart

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+namespace histchart {
+
 AxisScale scale_axis(double low, double high) {
   double step = 1;
   double span = 1;
@@ -37,3 +39,5 @@ AxisScale scale_axis(double low, double high) {
   }
   return {major_count, 5, axis_min, axis_max};
 }
+
+}  // namespace histchart

@@ -6,6 +6,8 @@
 // range gives the fixed result 5, 5, 0, 1.
 #pragma once
 
+namespace histchart {
+
 struct AxisScale {
   double major_count;
   double minor_count;
@@ -14,3 +16,5 @@ struct AxisScale {
 };
 
 AxisScale scale_axis(double low, double high);
+
+}  // namespace histchart

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace histchart {
+
 namespace {
 
 // The temporary file of the chart in progress, for the signal handler. It is set and cleared
@@ -155,3 +157,5 @@ void ChartFile::discard() {
 void remove_temp_file(const std::string& name) { ::unlink(name.c_str()); }
 
 void set_chart_helper(int slot, pid_t pid) { helpers_in_progress[slot] = pid; }
+
+}  // namespace histchart

@@ -18,6 +18,8 @@
 
 #include <sys/types.h>
 
+namespace histchart {
+
 // Called with a chart's temporary file name as soon as the file exists.
 using TempFileMade = std::function<void(const std::string& temp_name)>;
 
@@ -64,3 +66,5 @@ class ChartFile {
   std::string temp_name_;
   FILE* stream_ = nullptr;
 };
+
+}  // namespace histchart

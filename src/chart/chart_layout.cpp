@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <sstream>
 
+namespace histchart {
+
 namespace {
 
 constexpr double kLeft = 72.0;
@@ -103,3 +105,5 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
   }
   return shapes;
 }
+
+}  // namespace histchart

@@ -11,6 +11,8 @@
 
 #include "binning/bin.h"
 
+namespace histchart {
+
 inline constexpr int kImageWidth = 432;
 inline constexpr int kImageHeight = 216;
 
@@ -37,3 +39,5 @@ std::vector<ChartShape> layout_chart(const std::vector<Bin>& bins, const std::st
 // A bin edge as its label reads: beyond +-10 the value cut toward zero to an integer, otherwise
 // (and where no int can hold it) two significant digits in general notation.
 std::string edge_label(double v);
+
+}  // namespace histchart

@@ -6,7 +6,11 @@
 
 #include "base/failure.h"
 
+namespace histchart {
+
 struct ChartOutcome {
   std::vector<std::string> messages;  // the lines of its texts that could not be drawn, in order
   MaybeFailure failure;               // set where the chart could not be written
 };
+
+}  // namespace histchart

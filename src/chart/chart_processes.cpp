@@ -16,6 +16,8 @@
 #include "base/progress.h"
 #include "chart/chart_file.h"
 
+namespace histchart {
+
 namespace {
 
 // Shared by the processes of a pass: which chart is next, and how many are drawn.
@@ -256,3 +258,5 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
   }
   return result;
 }
+
+}  // namespace histchart

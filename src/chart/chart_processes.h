@@ -16,6 +16,8 @@
 #include "chart/chart_file.h"
 #include "chart/chart_outcome.h"
 
+namespace histchart {
+
 // Draws chart i, calling made(temp_name) once its temporary file exists. It does not throw: a
 // chart that cannot be written says so in its outcome (see write_chart). Should it throw all the
 // same, in a helper the chart is reported as one whose process ended unexpectedly; in this
@@ -27,3 +29,5 @@ using ChartWork = std::function<ChartOutcome(int i, const TempFileMade& made)>;
 // terminal.
 std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& names, int processes,
                                             const ChartWork& work);
+
+}  // namespace histchart

@@ -1,5 +1,7 @@
 #include "chart/chart_render.h"
 
+namespace histchart {
+
 namespace {
 
 // Coordinates are truncated toward zero only here, as they reach GD. The layout keeps them far
@@ -41,3 +43,5 @@ void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::strin
     }
   }
 }
+
+}  // namespace histchart

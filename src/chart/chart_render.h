@@ -11,6 +11,8 @@
 #include "binning/bin.h"
 #include "chart/chart_layout.h"
 
+namespace histchart {
+
 // The routines a chart draws every text and divides its count axis with: the chart pass hands
 // over the job's draw_text and axis_scale.
 struct ChartRoutines {
@@ -22,3 +24,5 @@ struct ChartRoutines {
 // Draws the chart of `bins` and `title` into a fresh 432 x 216 palette image.
 void draw_chart(gdImagePtr image, const std::vector<Bin>& bins, const std::string& title,
                 const ChartRoutines& routines);
+
+}  // namespace histchart

@@ -6,6 +6,8 @@
 
 #include "chart/chart_layout.h"
 
+namespace histchart {
+
 namespace {
 
 // GD reports JPEG write failures through its error method as well as through the stream; the
@@ -49,3 +51,5 @@ MaybeFailure write_chart(const std::string& name, const std::vector<Bin>& bins,
     return chart_failure(name);
   }
 }
+
+}  // namespace histchart

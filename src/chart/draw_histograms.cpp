@@ -8,6 +8,8 @@
 #include "chart/chart_writer.h"
 #include "driver/histogram_job.h"
 
+namespace histchart {
+
 void HistogramJob::draw_histograms() {
   chart_outcomes.clear();
   FontCache fonts;
@@ -50,3 +52,5 @@ void HistogramJob::axis_scale(double low, double high, double& major_count, doub
   axis_min = scale.axis_min;
   axis_max = scale.axis_max;
 }
+
+}  // namespace histchart

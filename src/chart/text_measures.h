@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace histchart {
+
 struct TextMeasureKey {
   int size;
   double angle;
@@ -39,3 +41,5 @@ inline std::optional<TextMeasureKey> text_measure_key(std::string_view text, int
 
 // The measuring call's error message by key; nullopt where it succeeded.
 using TextMeasures = std::map<TextMeasureKey, std::optional<std::string>>;
+
+}  // namespace histchart

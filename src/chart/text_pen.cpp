@@ -7,6 +7,8 @@
 
 #include <sys/stat.h>
 
+namespace histchart {
+
 namespace {
 
 // GD opens the font by its path for every text: a FIFO would make each open wait for a writer,
@@ -82,3 +84,5 @@ MaybeFailure font_failure(const std::string& font) {
   failure.status = 0;
   return failure;
 }
+
+}  // namespace histchart

@@ -16,6 +16,8 @@
 
 struct gdImageStruct;
 
+namespace histchart {
+
 // Holds GD's font cache for the lifetime of the chart pass, so fonts load once and are freed.
 class FontCache {
  public:
@@ -44,3 +46,5 @@ class TextPen {
 // font 'FONT': REASON; the charts are drawn without text", REASON being GD's own message or that
 // it is not a regular file. It ends nothing (status 0): the charts are drawn all the same.
 MaybeFailure font_failure(const std::string& font);
+
+}  // namespace histchart

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+namespace histchart {
+
 std::optional<int> parse_bin_count(const char* text) {
   errno = 0;
   char* end = nullptr;
@@ -10,3 +12,5 @@ std::optional<int> parse_bin_count(const char* text) {
   if (end == text || errno == ERANGE || value < 1 || value > kMaxBinCount) return std::nullopt;
   return static_cast<int>(value);
 }
+
+}  // namespace histchart

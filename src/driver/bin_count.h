@@ -3,6 +3,8 @@
 
 #include <optional>
 
+namespace histchart {
+
 // Beyond this a chart is unreadable and drawing its labels alone takes minutes.
 inline constexpr int kMaxBinCount = 10000;
 
@@ -11,3 +13,5 @@ inline constexpr int kMaxBinCount = 10000;
 // count below 1 (which includes text without a leading number), above kMaxBinCount, or beyond
 // the range of int, where atoi itself would be undefined.
 std::optional<int> parse_bin_count(const char* text);
+
+}  // namespace histchart

@@ -4,6 +4,8 @@
 
 #include "base/messages.h"
 
+namespace histchart {
+
 namespace {
 constexpr const char* kImageExtension = ".jpg";
 }
@@ -36,3 +38,5 @@ void HistogramJob::run() {
     if (chart.failure) print_line(chart.failure->line());
   }
 }
+
+}  // namespace histchart

@@ -25,6 +25,8 @@
 
 struct gdImageStruct;
 
+namespace histchart {
+
 class HistogramJob {
  public:
   // REQUIRES: 1 <= bin_count (the command line refuses anything else).
@@ -61,3 +63,5 @@ class HistogramJob {
   TextPen text_pen;
   std::vector<ChartOutcome> chart_outcomes;  // what became of each chart, in chart order
 };
+
+}  // namespace histchart

@@ -14,6 +14,8 @@
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
 
+namespace histchart {
+
 namespace {
 
 Failure usage_failure(std::string what, std::string subject, std::string reason) {
@@ -63,6 +65,10 @@ MaybeFailure run(char** argv, int& unwritten) {
 }
 
 }  // namespace
+
+}  // namespace histchart
+
+using namespace histchart;
 
 int main(int argc, char** argv) {
   if (argc != 5) {

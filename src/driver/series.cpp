@@ -1,5 +1,7 @@
 #include "driver/series.h"
 
+namespace histchart {
+
 namespace {
 
 struct Variable {
@@ -26,3 +28,5 @@ SeriesTable::SeriesTable() {
 }
 
 std::string_view SeriesTable::short_name(int index) { return kVariables.at(index).short_name; }
+
+}  // namespace histchart

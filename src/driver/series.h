@@ -18,6 +18,8 @@
 #include "binning/bin.h"
 #include "input/records/not_numbers.h"
 
+namespace histchart {
+
 struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
 
@@ -50,3 +52,5 @@ class SeriesTable {
  private:
   std::vector<Series> entries_;
 };
+
+}  // namespace histchart

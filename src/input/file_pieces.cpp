@@ -11,6 +11,8 @@
 #include "input/bytes/table_failure.h"
 #include "input/guess_join.h"
 
+namespace histchart {
+
 namespace {
 
 // Below this a piece costs more in threads and joins than it saves.
@@ -103,3 +105,5 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
       });
   for (Piece& piece : pieces) state.holders.push_back(std::move(piece.holder));
 }
+
+}  // namespace histchart

@@ -10,6 +10,10 @@
 
 #include "input/reading_state.h"
 
+namespace histchart {
+
 // Reads the header lines and then every record of the file. `piece_starts`, where not empty,
 // are where the pieces begin, in place of laying them out by size and thread count.
 void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_starts);
+
+}  // namespace histchart

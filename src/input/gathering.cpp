@@ -2,6 +2,8 @@
 
 #include <iterator>
 
+namespace histchart {
+
 void Gathered::merge(Gathered&& other) {
   for (std::size_t i = 0; i < ranges.size(); ++i) {
     ranges[i].merge(other.ranges[i]);
@@ -35,3 +37,5 @@ void Gatherer::note(const TableScanner::Record& record) {
     if (record.not_numbers & (1u << i)) tally_.not_numbers[i].add(record.notes[i]);
   }
 }
+
+}  // namespace histchart

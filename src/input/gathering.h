@@ -17,6 +17,8 @@
 #include "input/records/not_numbers.h"
 #include "input/records/table_scanner.h"
 
+namespace histchart {
+
 // A stretch of the table that was measured but not held: to be read again from `from`.
 struct UnheldStretch {
   TableScanner from;  // standing where the stretch starts
@@ -161,3 +163,5 @@ void pass_lines(Stretch& stretch, TableScanner& scanner, Done done) {
     return WalkStep::next_view;
   });
 }
+
+}  // namespace histchart

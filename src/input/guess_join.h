@@ -12,6 +12,8 @@
 #include "base/failure.h"
 #include "input/gathering.h"
 
+namespace histchart {
+
 struct GuessedReading {
   std::uint64_t resume = 0;        // where its own reading started, past its head
   bool resumed_at_record = false;  // with no record open there, as the true reading must be too
@@ -81,3 +83,5 @@ void join(GuessedReading& g, TableScanner& in_order, RowHolder& holder, Gathered
     total.merge(std::move(tally));
   }
 }
+
+}  // namespace histchart

@@ -20,6 +20,8 @@
 #include "input/second_reading.h"
 #include "input/stream_reading.h"
 
+namespace histchart {
+
 namespace {
 
 // The bytes a format is told by (a pipe's past any skippable frames it starts with), and a
@@ -135,3 +137,5 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
     return reading_failure(Failure::of_current_exception(), path);
   }
 }
+
+}  // namespace histchart

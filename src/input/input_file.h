@@ -23,6 +23,8 @@
 #include "input/records/not_numbers.h"
 #include "input/second_reading.h"
 
+namespace histchart {
+
 // What reading a table gives.
 struct TableReading {
   std::array<ValueRange, kSeriesCount> ranges;
@@ -47,3 +49,5 @@ class InputFile {
 
   std::string path;
 };
+
+}  // namespace histchart

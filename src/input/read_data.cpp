@@ -4,6 +4,8 @@
 #include "input/holding/reading_budget.h"
 #include "input/input_file.h"
 
+namespace histchart {
+
 void HistogramJob::read_data() {
   ReadOptions options;
   options.memory_limit = memory_limit;
@@ -25,3 +27,5 @@ void HistogramJob::read_data() {
     print_line(diagnostic("no records in", input_file, "the charts are empty"));
   }
 }
+
+}  // namespace histchart

@@ -12,6 +12,8 @@
 #include "input/holding/reading_budget.h"
 #include "input/records/table_scanner.h"
 
+namespace histchart {
+
 struct ReadingState {
   int fd;
   bool regular;        // a regular file, which can be read again
@@ -25,3 +27,5 @@ struct ReadingState {
   std::vector<RowHolder> holders;  // whatever held records
   TableScanner in_order;           // has read the table in order up to where the joins stand
 };
+
+}  // namespace histchart

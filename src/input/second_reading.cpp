@@ -14,6 +14,8 @@
 #include "input/bytes/stretch.h"
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 // Hands the records of the second reading over in batches.
@@ -134,3 +136,5 @@ void read_again(UnheldRecords& rest, const std::string& path, int threads,
     read_compressed(rest, progress, room, count);
   }
 }
+
+}  // namespace histchart

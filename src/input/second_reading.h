@@ -18,6 +18,8 @@
 #include "input/holding/held_rows.h"
 #include "input/table_records.h"
 
+namespace histchart {
+
 // The stretches of a table that were measured but not held.
 struct UnheldRecords {
   FileDescriptor file;  // kept open, so the second reading is of the same file
@@ -38,3 +40,5 @@ struct TableRecords::Kept {
   std::optional<UnheldRecords> unheld;  // set where not every record was held
   std::string path;                     // for the failures of reading it again
 };
+
+}  // namespace histchart

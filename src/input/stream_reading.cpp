@@ -11,6 +11,8 @@
 #include "input/bytes/stretch.h"
 #include "input/guess_join.h"
 
+namespace histchart {
+
 namespace {
 
 // A block as a worker read it.
@@ -87,3 +89,5 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
     state.holders.push_back(std::move(holders[w]));
   }
 }
+
+}  // namespace histchart

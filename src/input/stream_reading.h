@@ -11,7 +11,11 @@
 #include "input/bytes/byte_source.h"
 #include "input/reading_state.h"
 
+namespace histchart {
+
 // Reads the table from `state.fd`, after `first_bytes` already read from it (a pipe's, to tell
 // its format by). `block_size`: of the blocks the stream is cut into.
 void read_stream(ReadingState& state, Compression format, std::string first_bytes,
                  std::size_t block_size);
+
+}  // namespace histchart

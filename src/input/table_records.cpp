@@ -9,6 +9,8 @@
 #include "input/bytes/table_failure.h"
 #include "input/second_reading.h"
 
+namespace histchart {
+
 static_assert(TableRecords::kReadBuffer == kReadBuffer);
 
 namespace {
@@ -75,3 +77,5 @@ MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
     return reading ? reading_failure(std::move(failure), kept_->path) : failure;
   }
 }
+
+}  // namespace histchart

@@ -10,6 +10,8 @@
 #include "base/failure.h"
 #include "base/series_count.h"
 
+namespace histchart {
+
 // Receives records in batches, with the number (0 to threads - 1) of the thread that hands
 // them; calls from different threads come at the same time.
 using RowBatches = std::function<void(int thread, std::span<const Row> rows)>;
@@ -37,3 +39,5 @@ class TableRecords {
  private:
   std::unique_ptr<Kept> kept_;
 };
+
+}  // namespace histchart

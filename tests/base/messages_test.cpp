@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+using namespace histchart;
+
 TEST(Messages, ShowControlBytesOfANameAsHexAndTheRestAsItIs) {
   // The edges of the C0 and C1 ranges, as lone bytes and in UTF-8, and bytes beyond ASCII
   // (UTF-8 names, where a sequence may hold a byte of the C1 range) left whole.

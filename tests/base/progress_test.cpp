@@ -5,6 +5,8 @@
 #include <string>
 #include <tuple>
 
+using namespace histchart;
+
 TEST(Progress, TheLineFitsTheTerminalTheCountsKeptLongest) {
   // Fewer columns than the terminal has: a line that wraps cannot be erased in place. The name
   // gives way first, never inside a UTF-8 sequence.

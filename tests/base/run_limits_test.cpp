@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+using namespace histchart;
+
 TEST(RunLimits, ReadMemorySizesInEitherCase) {
   const std::pair<const char*, std::optional<std::size_t>> cases[] = {{"0", 0},
                                                                       {"4096", 4096},

@@ -12,6 +12,8 @@
 #include "base/signals.h"
 #include "base/worker_pool.h"
 
+using namespace histchart;
+
 namespace {
 
 // Under an address-space limit just above what the process maps, which leaves no room for a

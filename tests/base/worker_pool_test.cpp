@@ -11,6 +11,8 @@
 
 #include "base/failure.h"
 
+using namespace histchart;
+
 namespace {
 
 // What a run raised, as its entry would report it.

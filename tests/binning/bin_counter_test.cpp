@@ -8,6 +8,8 @@
 
 #include "reference.h"
 
+using namespace histchart;
+
 namespace {
 
 std::vector<Bin> count(const std::vector<double>& values, int bin_count) {

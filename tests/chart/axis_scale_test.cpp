@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace histchart;
+
 TEST(AxisScale, DividesTheRange) {
   struct Case {
     double low, high, major, minor, axis_min, axis_max;

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+using namespace histchart;
+
 TEST(ChartFile, AFailedCloseLeavesNoChart) {
   // A network file system may report a failed write only when the file is closed: after a
   // good flush, the close fails, and no chart stands under its name, nor a temporary file.

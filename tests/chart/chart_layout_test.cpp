@@ -11,6 +11,8 @@
 
 #include "driver/histogram_job.h"
 
+using namespace histchart;
+
 namespace {
 
 // One shape a line, as the golden files under tests/data hold them.

@@ -11,6 +11,8 @@
 
 #include "chart/chart_file.h"
 
+using namespace histchart;
+
 namespace {
 
 std::string report(const ChartOutcome& outcome) {

@@ -8,6 +8,8 @@
 
 #include "driver/histogram_job.h"
 
+using namespace histchart;
+
 namespace {
 
 using Image = std::unique_ptr<gdImage, decltype(&gdImageDestroy)>;

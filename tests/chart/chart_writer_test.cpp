@@ -12,6 +12,8 @@
 
 #include "driver/histogram_job.h"
 
+using namespace histchart;
+
 TEST(WriteChart, WhatFailsOnTheWayEndsThatChartAloneAndLeavesNothing) {
   const auto dir =
       std::filesystem::temp_directory_path() / ("histchart-writer-" + std::to_string(::getpid()));

@@ -4,6 +4,8 @@
 
 #include <tuple>
 
+using namespace histchart;
+
 TEST(TextMeasureKey, SharesAMeasureOnlyAmongTextsOfOneSizeAngleAndSetOfCharacters) {
   // A text of size 10 at angle 0, and one of `size` and `angle`.
   const std::tuple<const char*, const char*, int, double, bool> cases[] = {

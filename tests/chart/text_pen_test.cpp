@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace histchart;
+
 namespace {
 
 using Image = std::unique_ptr<gdImage, decltype(&gdImageDestroy)>;

@@ -5,6 +5,8 @@
 #include <optional>
 #include <utility>
 
+using namespace histchart;
+
 TEST(BinCount, ReadsLikeAtoiAndRefusesWhatHasNoSoundWalk) {
   const std::pair<const char*, std::optional<int>> cases[] = {
       {"10", 10}, {"  12", 12}, {"7x", 7},  {"+5", 5}, {"1", 1},      {"10000", 10000},

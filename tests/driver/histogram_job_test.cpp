@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+using namespace histchart;
+
 TEST(HistogramJob, NamesTitlesAndOutputFiles) {
   const HistogramJob job("in.txt", 10, "font.ttf", "run7_");
   std::string titles, names;

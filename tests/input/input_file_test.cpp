@@ -13,6 +13,8 @@
 
 #include "table_files.h"
 
+using namespace histchart;
+
 using namespace table_files;
 
 TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {

@@ -21,6 +21,8 @@
 #include "input/second_reading.h"
 #include "table_files.h"
 
+using namespace histchart;
+
 namespace {
 
 using namespace table_files;

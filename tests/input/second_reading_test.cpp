@@ -11,6 +11,8 @@
 #include "input/reading_cuts.h"
 #include "table_files.h"
 
+using namespace histchart;
+
 using namespace table_files;
 
 TEST(SecondReading, NoticesATableThatChangesBetweenTheTwoReadings) {

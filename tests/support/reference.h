@@ -24,6 +24,8 @@
 #include "input/input_file.h"
 #include "input/records/parse_value.h"
 
+namespace histchart {
+
 using ReferenceColumns = std::vector<std::vector<double>>;
 
 struct ReferenceNotNumbers {
@@ -239,3 +241,5 @@ inline MaybeFailure take_records(TableReading& reading, ReferenceTable& table, i
   }
   return failure;
 }
+
+}  // namespace histchart

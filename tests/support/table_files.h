@@ -21,6 +21,8 @@
 #include "input/input_file.h"
 #include "reference.h"
 
+namespace histchart {
+
 namespace table_files {
 
 using namespace std::string_literals;
@@ -156,3 +158,5 @@ inline std::string example_table(int copies) {
 }
 
 }  // namespace table_files
+
+}  // namespace histchart

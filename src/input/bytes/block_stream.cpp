@@ -7,6 +7,8 @@
 #include "input/bytes/table_failure.h"
 #include "input/records/table_scanner.h"
 
+namespace histchart {
+
 BlockStream::BlockStream(ByteSource source, int ahead, std::size_t block)
     : source_(std::move(source)), ahead_(ahead), block_(block) {
   source_.wake_on(wake_.fd());
@@ -155,3 +157,5 @@ void StreamTail::keep(const Block& block, std::uint64_t offset) {
   kept_.swap(rest);
   kept_offset_ = std::min(offset, end);
 }
+
+}  // namespace histchart

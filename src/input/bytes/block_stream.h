@@ -25,6 +25,8 @@
 #include "input/bytes/file_stretch.h"
 #include "input/bytes/long_word_room.h"
 
+namespace histchart {
+
 struct Block {
   std::string_view view() const { return {bytes.data(), size}; }
 
@@ -96,3 +98,5 @@ class StreamTail {
   std::uint64_t kept_offset_ = 0;
   std::string joined_;
 };
+
+}  // namespace histchart

@@ -20,6 +20,8 @@
 #include "input/bytes/table_failure.h"
 #include "input/bytes/zstd_frames.h"
 
+namespace histchart {
+
 namespace {
 
 constexpr std::size_t kInputBuffer = std::size_t{256} << 10;
@@ -580,3 +582,5 @@ int DecodingThreads::beside(std::uint64_t other) const {
                                                static_cast<std::uint64_t>(std::max(most, 1)));
   return threads >= 2 ? static_cast<int>(threads) : 1;
 }
+
+}  // namespace histchart

@@ -19,6 +19,8 @@
 
 #include "input/bytes/decoding_threads.h"
 
+namespace histchart {
+
 enum class Compression { none, gzip, zstd, xz, bzip2, lz4, lzma };
 
 // The format that the leading bytes of a table announce, past any skippable frames (zstd's
@@ -101,3 +103,5 @@ class ByteSource {
   std::unique_ptr<SideBySide> side_by_side_;
   std::uint64_t handed_on_ = 0;
 };
+
+}  // namespace histchart

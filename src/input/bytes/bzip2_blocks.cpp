@@ -11,6 +11,8 @@
 
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 constexpr std::uint64_t kBlockMagic = 0x314159265359, kEndMagic = 0x177245385090;
@@ -186,3 +188,5 @@ std::unique_ptr<SideBySide> bzip2_blocks(int fd, std::uint64_t size, int threads
   };
   return SideBySide::start(count, threads, decode);
 }
+
+}  // namespace histchart

@@ -12,7 +12,11 @@
 
 #include "input/bytes/side_by_side.h"
 
+namespace histchart {
+
 // The blocks of the regular file `fd` of `size` bytes; nullptr where it has fewer than two or
 // more than kMostParts, or is not laid out as bzip2 streams (a damaged or cut-short file, or
 // data after a stream, which one decoder in order reports).
 std::unique_ptr<SideBySide> bzip2_blocks(int fd, std::uint64_t size, int threads);
+
+}  // namespace histchart

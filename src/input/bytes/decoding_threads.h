@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace histchart {
+
 // A decoding thread: its stack (liblzma's take the system's 8 MiB) and its buffers: a zstd
 // window of up to 8 MiB (frames that need more go to the one decoder), or an xz block in and
 // out and its dictionary, and the chunks it decodes ahead.
@@ -27,3 +29,5 @@ struct DecodingThreads {
   // The largest zstd window or .lzma dictionary the one decoder may take.
   std::uint64_t window = kWindowInOverhead;
 };
+
+}  // namespace histchart

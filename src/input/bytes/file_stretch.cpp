@@ -6,6 +6,8 @@
 #include "base/files.h"
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
@@ -110,3 +112,5 @@ std::string_view FileStretch::at(std::uint64_t offset) {
   }
   return {buffer_.data(), size_};
 }
+
+}  // namespace histchart

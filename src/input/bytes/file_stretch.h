@@ -11,6 +11,8 @@
 #include "input/bytes/long_word_room.h"
 #include "input/bytes/stretch.h"
 
+namespace histchart {
+
 inline constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
 
 class FileStretch {
@@ -43,3 +45,5 @@ class FileStretch {
   bool eof_ = false;
   std::atomic<std::uint64_t>* progress_;
 };
+
+}  // namespace histchart

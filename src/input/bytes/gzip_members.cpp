@@ -8,6 +8,8 @@
 
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 struct Member {
@@ -77,3 +79,5 @@ std::unique_ptr<SideBySide> gzip_members(int fd, std::uint64_t size, int threads
   };
   return SideBySide::start(count, threads, decode);
 }
+
+}  // namespace histchart

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <mutex>
 
+namespace histchart {
+
 class LongWordRoom {
  public:
   explicit LongWordRoom(std::size_t bytes) : bytes_(bytes) {}
@@ -19,3 +21,5 @@ class LongWordRoom {
   std::size_t bytes_;
   std::mutex lent_;
 };
+
+}  // namespace histchart

@@ -6,6 +6,8 @@
 #include "base/files.h"
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 constexpr std::size_t kDecodedBytes = std::size_t{1} << 20;
@@ -130,3 +132,5 @@ std::size_t SideBySide::read(char* out, std::size_t size) {
   current_at_ += n;
   return n;
 }
+
+}  // namespace histchart

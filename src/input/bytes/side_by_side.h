@@ -24,6 +24,8 @@
 #include "base/failure.h"
 #include "base/thread.h"
 
+namespace histchart {
+
 // At most this many parts are listed (about 64 bytes each); a file of more keeps one decoder.
 inline constexpr std::size_t kMostParts = std::size_t{1} << 20;
 
@@ -104,3 +106,5 @@ class SideBySide {
   std::size_t current_at_ = 0;
   std::uint64_t file_bytes_read_ = 0;
 };
+
+}  // namespace histchart

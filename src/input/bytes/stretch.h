@@ -14,6 +14,8 @@
 
 #include "input/records/table_scanner.h"
 
+namespace histchart {
+
 // The end of a stretch that runs on to the end of the table.
 inline constexpr std::uint64_t kToTableEnd = UINT64_MAX;
 
@@ -51,3 +53,5 @@ void walk(Stretch& stretch, const TableScanner& scanner, Step step) {
     if (stretch.ends_stretch(view)) return;
   }
 }
+
+}  // namespace histchart

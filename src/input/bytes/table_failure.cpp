@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+namespace histchart {
+
 void cannot_read(std::string reason) {
   Failure failure;
   failure.what = "cannot read input table";
@@ -52,3 +54,5 @@ Failure reading_failure(Failure failure, const std::string& path) {
   if (failure.subject.empty() && !failure.what.empty()) failure.subject = path;
   return failure;
 }
+
+}  // namespace histchart

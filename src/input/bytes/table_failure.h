@@ -9,6 +9,8 @@
 
 #include "base/failure.h"
 
+namespace histchart {
+
 // Raises "cannot read input table 'PATH': REASON" (status 2).
 [[noreturn]] void cannot_read(std::string reason);
 
@@ -34,3 +36,5 @@
 // `failure` as the reading of `path` reports it: an allocation failure, wherever it came from,
 // is "out of memory reading 'PATH': the table does not fit in memory".
 Failure reading_failure(Failure failure, const std::string& path);
+
+}  // namespace histchart

@@ -11,6 +11,8 @@
 #include "input/bytes/decoding_threads.h"
 #include "input/bytes/table_failure.h"
 
+namespace histchart {
+
 namespace {
 
 struct Frame {
@@ -111,3 +113,5 @@ std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads)
   };
   return SideBySide::start(count, threads, decode);
 }
+
+}  // namespace histchart

@@ -8,8 +8,12 @@
 
 #include "input/bytes/side_by_side.h"
 
+namespace histchart {
+
 // The frames of the regular file `fd` of `size` bytes, from its start, skippable ones passed
 // over; nullptr where it has fewer than two or more than kMostParts, one needs a window larger
 // than kWindowInOverhead, or they cannot all be told apart (a damaged or cut-short file, which
 // one decoder in order then reports).
 std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads);
+
+}  // namespace histchart

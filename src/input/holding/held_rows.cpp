@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace histchart {
+
 RowArena::RowArena(std::uint64_t bytes) {
   // Beyond 2^40 bytes no table needs more, and the address space of the machine stays free.
   const std::uint64_t chunks = std::min(bytes, std::uint64_t{1} << 40) / kChunkBytes;
@@ -99,3 +101,5 @@ void RowHolder::hand_over(std::vector<HeldPart>& parts) {
   dropped_.clear();
   size_ = 0;
 }
+
+}  // namespace histchart

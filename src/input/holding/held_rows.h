@@ -23,6 +23,8 @@
 #include "base/series_count.h"
 #include "input/records/value_code.h"
 
+namespace histchart {
+
 // A held record: the codes of its seven values (value_code.h). A value without a code is kept
 // as a double at the far end of the record's chunk, and its code says where. Where a holder's
 // chunk held mostly values without a code, which so take more room than doubles do, its
@@ -172,3 +174,5 @@ struct HeldRecords {
   std::unique_ptr<RowArena> arena;
   std::vector<HeldPart> parts;
 };
+
+}  // namespace histchart

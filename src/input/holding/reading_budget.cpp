@@ -5,6 +5,8 @@
 #include "base/thread.h"
 #include "input/bytes/file_stretch.h"
 
+namespace histchart {
+
 namespace {
 
 // A reading thread: its stack, its read buffer, the blocks of a stream it parses (two each)
@@ -39,3 +41,5 @@ ReadingBudget ReadingBudget::plan(std::size_t memory_limit, int cpus, std::uint6
       for_threads - static_cast<std::uint64_t>(budget.threads - 1) * kThreadCost;
   return budget;
 }
+
+}  // namespace histchart

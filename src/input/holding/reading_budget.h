@@ -14,6 +14,8 @@
 #include "base/run_limits.h"
 #include "input/bytes/decoding_threads.h"
 
+namespace histchart {
+
 inline constexpr std::size_t kRunOverhead = std::size_t{32} << 20;
 struct ReadingBudget {
   // `window`: what the table's decoder needs for past bytes (decoder_window). One larger than the
@@ -29,3 +31,5 @@ struct ReadingBudget {
   // what the reading threads leave of their share.
   DecodingThreads decoding;
 };
+
+}  // namespace histchart

@@ -6,6 +6,9 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+
+namespace histchart {
+
 #endif
 
 namespace {
@@ -305,3 +308,5 @@ void FieldFinder::refill(std::size_t block, bool take_end) {
   count_ = n;
   next_ = in_word && !take_end ? 1 : 0;
 }
+
+}  // namespace histchart

@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace histchart {
+
 enum class ScanPath { scalar, sse2, avx2 };
 
 // The path in use: the best this machine has, unless a test forced another.
@@ -108,3 +110,5 @@ class FieldFinder {
   std::size_t count_ = 0;
   std::size_t next_ = 0;
 };
+
+}  // namespace histchart

@@ -2,6 +2,8 @@
 
 #include "base/messages.h"
 
+namespace histchart {
+
 std::string not_numbers_line(std::string_view short_name, const NotNumbers& tally) {
   std::string field = printable({tally.first.text.data(), tally.first.size});
   if (tally.first.longer) field += "...";
@@ -9,3 +11,5 @@ std::string not_numbers_line(std::string_view short_name, const NotNumbers& tall
                     counted(tally.count, "is not a number, '", "are not numbers, the first '") +
                         field + "' on line " + std::to_string(tally.first.line));
 }
+
+}  // namespace histchart

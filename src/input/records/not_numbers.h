@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace histchart {
+
 // A field that is not a number, kept as the report shows it: where it starts and its first
 // bytes.
 struct FieldNote {
@@ -46,3 +48,5 @@ struct NotNumbers {
 // control bytes written as printable() writes them.
 // REQUIRES: count > 0.
 std::string not_numbers_line(std::string_view short_name, const NotNumbers& tally);
+
+}  // namespace histchart

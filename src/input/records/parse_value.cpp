@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <string>
 
+namespace histchart {
+
 namespace {
 
 struct DigitRun {
@@ -110,3 +112,5 @@ FieldValue parse_other(const char* first, const char* last) {
   const double value = std::strtod(word.c_str(), &end);
   return {value, end == word.c_str() + word.size()};
 }
+
+}  // namespace histchart

@@ -12,6 +12,8 @@
 
 #include "input/records/value_code.h"
 
+namespace histchart {
+
 struct FieldValue {
   double value;
   // Whether strtod reads the field to its last character. A field that is not a number ("NA",
@@ -129,3 +131,5 @@ inline FieldValue parse_value(const char* first, const char* last) {
   }
   return parse_other(first, last);
 }
+
+}  // namespace histchart

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace histchart {
+
 const std::array<bool, 256> TableScanner::kBlank = [] {
   std::array<bool, 256> blank{};
   for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) blank[c] = true;
@@ -41,3 +43,5 @@ void TableScanner::shift_lines(std::uint64_t n) {
   lines_ += n;
   for (FieldNote& note : record_.notes) note.line += n;
 }
+
+}  // namespace histchart

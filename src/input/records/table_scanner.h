@@ -27,6 +27,8 @@
 #include "input/records/not_numbers.h"
 #include "input/records/parse_value.h"
 
+namespace histchart {
+
 class TableScanner {
  public:
   struct Record {
@@ -177,3 +179,5 @@ std::size_t TableScanner::scan(std::string_view bytes, OnRecord&& on_record, boo
   offset_ += p;
   return p;
 }
+
+}  // namespace histchart

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstdint>
 
+namespace histchart {
+
 namespace value_code {
 
 // Sign in bit 31, d in bits 27 to 30, w in bits 0 to 26; d = 15 marks a value with no code.
@@ -43,3 +45,5 @@ inline double value(std::uint32_t code) {
 }
 
 }  // namespace value_code
+
+}  // namespace histchart

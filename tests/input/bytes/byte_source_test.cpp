@@ -14,6 +14,8 @@
 #include "base/failure.h"
 #include "table_files.h"
 
+using namespace histchart;
+
 namespace {
 
 using namespace std::string_literals;

@@ -19,6 +19,8 @@
 #include "input/bytes/zstd_frames.h"
 #include "table_files.h"
 
+using namespace histchart;
+
 using namespace table_files;
 
 namespace {

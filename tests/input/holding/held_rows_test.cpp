@@ -9,6 +9,8 @@
 
 #include "input/second_reading.h"
 
+using namespace histchart;
+
 TEST(RowHolder, KeepsEveryValueOfARecordInTheChunksItFills) {
   // Records whose values all have codes; none has one (each kept beside in the chunk, from its
   // far end), then, in the chunks of doubles that follow, a third; or some: held until four chunks

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+using namespace histchart;
+
 // Decoders side by side only as far as the memory limit's share for threads pays for them,
 // once a large zstd window or .lzma dictionary (paid first, whatever the cores), the reading
 // threads and the list of parts are paid for.

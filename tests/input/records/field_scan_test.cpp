@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+using namespace histchart;
+
 TEST(FieldScan, EveryPathClassifiesEveryByteAtEveryPlaceAlike) {
   auto classify = [] {
     for (int c = 0; c < 256; ++c) {

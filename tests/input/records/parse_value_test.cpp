@@ -10,6 +10,8 @@
 
 #include "reference.h"
 
+using namespace histchart;
+
 namespace {
 
 // The sanitizer builds run the tests some ten times slower: fewer cases there.

@@ -11,6 +11,8 @@
 #include "input/records/not_numbers.h"
 #include "table_files.h"
 
+using namespace histchart;
+
 using namespace table_files;
 
 TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
