@@ -52,10 +52,10 @@ void BM_ReadTable(benchmark::State& state) {
                  2 * RowArena::kChunkBytes);
   for (auto _ : state) {
     RowHolder holder(arena);
-    Gathered tally;
+    Gathered gathered;
     TableScanner scanner;
     MemoryStretch bytes(text, 0, true);
-    gather(bytes, scanner, holder, tally, true);
+    gather(bytes, scanner, holder, gathered, true);
     benchmark::DoNotOptimize(holder.size());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<long>(text.size()));

@@ -1,4 +1,4 @@
-// From bytes to bins: the table scanner over arbitrary bytes in chunks (held to the plain
+// From bytes to bins: the table scanner over arbitrary bytes cut anywhere (held to the plain
 // reference reading, also when it stops at some record and reads on from there), the reader
 // in pieces and in blocks (held to one reading from the start), then the counting with a bin
 // count in the accepted range (held to the reference sort and walk), then the chart layout.
@@ -81,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return got[0].size() != stop_after;
   };
   TableScanner scanner;
-  // Chunks cut anywhere: a word cut in two is presented again with the next chunk, and a scan
-  // that stopped goes on with the rest of its chunk.
+  // Views cut anywhere: a word cut in two is presented again with the next view, and a scan
+  // that stopped goes on with the rest of its view.
   const std::string_view view(text);
   for (std::size_t from = 0, to = 0, stopped = false;;) {
     if (!stopped) to = std::min(text.size(), to + step);

@@ -1,5 +1,5 @@
-// The job's second phase: a thin shell over BinCounting, and over the second reading where
-// the table was too large to hold.
+// The job's second phase: a thin shell over BinCounting, which counts every record the reading
+// found, held or read again.
 #include <charconv>
 #include <optional>
 #include <string>
@@ -61,7 +61,7 @@ void HistogramJob::make_bins() {
                                    (static_cast<std::uint64_t>(bin_count) + 1) *
                                    (sizeof(double) + sizeof(std::uint64_t));  // edge, count
     if (failure && failure->kind == Failure::Kind::out_of_memory && records.reads_again() &&
-        counters > TableRecords::kReadBuffer) {
+        counters > TableRecords::read_buffer()) {
       failure = Failure::out_of_memory();
     }
     if (failure) {

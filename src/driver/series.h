@@ -1,9 +1,9 @@
 // The seven result variables a run charts, in their fixed order.
 //
 // Each Series carries one variable through the run: the reader measures its range and notes
-// its fields that are not numbers (the values themselves are held by record, see
-// HistogramJob::held), the binning counts the values into its bins, the chart pass draws them. The
-// position of a series in the table is its index, which also selects its input column and its
+// its fields that are not numbers (the values themselves are kept by record, see
+// HistogramJob::records), the binning counts the values into its bins, the chart pass draws them.
+// The position of a series in the table is its index, which also selects its input column and its
 // output file name.
 #pragma once
 

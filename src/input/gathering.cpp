@@ -34,7 +34,7 @@ void CodedRange::fold_into(ValueRange& range) const {
 
 void Gatherer::note(const TableScanner::Record& record) {
   for (std::size_t i = 0; i < record.notes.size(); ++i) {
-    if (record.not_numbers & (1u << i)) tally_.not_numbers[i].add(record.notes[i]);
+    if (record.not_numbers & (1u << i)) gathered_.not_numbers[i].add(record.notes[i]);
   }
 }
 

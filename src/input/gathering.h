@@ -37,12 +37,12 @@ struct Gathered {
 };
 
 // Reads the records from where `scanner` stands to the end of `stretch` into `holder` and
-// `tally`. Once the holder has no more room, the rest is only measured and noted in
-// tally.unheld; where the table cannot be read a second time (`rereadable` false) that means
+// `gathered`. Once the holder has no more room, the rest is only measured and noted in
+// gathered.unheld; where the table cannot be read a second time (`rereadable` false) that means
 // it does not fit. A word that goes on past the end of the stretch (not of the table) is left
 // for the reading that follows.
 template <class Stretch>
-void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& tally,
+void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& gathered,
             bool rereadable);
 
 // Passes over whole lines from where `scanner` stands, gathering nothing, until
@@ -79,15 +79,15 @@ class CodedRange {
 
 class Gatherer {
  public:
-  Gatherer(RowHolder& holder, Gathered& tally, bool holding)
-      : holder_(holder), tally_(tally), holding_(holding) {}
+  Gatherer(RowHolder& holder, Gathered& gathered, bool holding)
+      : holder_(holder), gathered_(gathered), holding_(holding) {}
 
   bool operator()(const TableScanner::Record& record) {
     for (std::size_t i = 0; i < record.codes.size(); ++i) {
       if (value_code::coded(record.codes[i])) [[likely]] {
         coded_[i].add(record.codes[i]);
       } else {
-        tally_.ranges[i].add(record.others[i]);
+        gathered_.ranges[i].add(record.others[i]);
       }
     }
     if (record.not_numbers != 0) [[unlikely]] {
@@ -104,25 +104,25 @@ class Gatherer {
   }
   bool holding() const { return holding_; }
   std::uint64_t measured() const { return measured_; }
-  // Adds the range of the values with a code to the tally's.
+  // Adds the range of the values with a code to the gathered's.
   void finish() {
-    for (std::size_t i = 0; i < coded_.size(); ++i) coded_[i].fold_into(tally_.ranges[i]);
+    for (std::size_t i = 0; i < coded_.size(); ++i) coded_[i].fold_into(gathered_.ranges[i]);
   }
 
  private:
   void note(const TableScanner::Record& record);
 
   RowHolder& holder_;
-  Gathered& tally_;
+  Gathered& gathered_;
   std::array<CodedRange, kSeriesCount> coded_;
   bool holding_;
   std::uint64_t measured_ = 0;
 };
 
 template <class Stretch>
-void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& tally,
+void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& gathered,
             bool rereadable) {
-  Gatherer gatherer(holder, tally, holder.make_room());
+  Gatherer gatherer(holder, gathered, holder.make_room());
   std::optional<UnheldStretch> unheld;
   std::uint64_t measured_before = 0;  // records measured before the unheld stretch began
   if (!gatherer.holding()) unheld = UnheldStretch{scanner};
@@ -144,7 +144,7 @@ void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered
   if (unheld) {
     if (!table_end) unheld->end = scanner.offset();
     unheld->records = gatherer.measured() - measured_before;
-    tally.unheld.push_back(std::move(*unheld));
+    gathered.unheld.push_back(std::move(*unheld));
   }
 }
 

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <exception>
 
-#include "base/failure.h"
 #include "input/gathering.h"
 
 namespace histchart {
@@ -18,7 +17,7 @@ struct GuessedReading {
   std::uint64_t resume = 0;        // where its own reading started, past its head
   bool resumed_at_record = false;  // with no record open there, as the true reading must be too
   TableScanner scanner;            // where it ended; lines counted from the stretch's start
-  Gathered tally;
+  Gathered gathered;
   std::exception_ptr failure;   // what stopped it, raised only if it holds
   bool failed_in_head = false;  // the guess may fail (a long word) where the true reading does not
 };
@@ -42,7 +41,7 @@ void guess(Stretch& stretch, std::uint64_t begin, RowHolder& holder, GuessedRead
     g.resume = g.scanner.offset();
     g.resumed_at_record = g.scanner.at_record_start();
     in_head = false;
-    gather(stretch, g.scanner, holder, g.tally, rereadable);
+    gather(stretch, g.scanner, holder, g.gathered, rereadable);
   } catch (...) {
     g.failure = std::current_exception();
     g.failed_in_head = in_head;
@@ -66,21 +65,21 @@ void join(GuessedReading& g, TableScanner& in_order, RowHolder& holder, Gathered
     pass_lines(head, probe, [](const TableScanner&) { return false; });
     guess_holds = probe.offset() == g.resume && probe.at_record_start();
   }
-  Gathered tally;
+  Gathered gathered;
   if (guess_holds) {
     if (g.failure) std::rethrow_exception(g.failure);
     auto head = stretch_to(g.resume);
-    gather(head, in_order, holder, tally, rereadable);
-    g.tally.shift_lines(lines_before);
+    gather(head, in_order, holder, gathered, rereadable);
+    g.gathered.shift_lines(lines_before);
     g.scanner.shift_lines(lines_before);
-    total.merge(std::move(tally));
-    total.merge(std::move(g.tally));
+    total.merge(std::move(gathered));
+    total.merge(std::move(g.gathered));
     in_order = g.scanner;
   } else {
     drop();
     auto all = stretch_to(kToTableEnd);
-    gather(all, in_order, holder, tally, rereadable);
-    total.merge(std::move(tally));
+    gather(all, in_order, holder, gathered, rereadable);
+    total.merge(std::move(gathered));
   }
 }
 

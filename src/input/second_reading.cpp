@@ -18,36 +18,16 @@ namespace histchart {
 
 namespace {
 
-// Hands the records of the second reading over in batches.
-class RowBatcher {
- public:
-  RowBatcher(int thread, const RowBatches& sink) : thread_(thread), sink_(sink), rows_(1024) {}
-  bool operator()(const TableScanner::Record& record) {
-    for (int i = 0; i < kSeriesCount; ++i) rows_[size_][static_cast<std::size_t>(i)] = record[i];
-    ++size_;
-    ++records_;
-    if (size_ == rows_.size()) flush();
-    return true;
-  }
-  void flush() {
-    if (size_ > 0) sink_(thread_, {rows_.data(), size_});
-    size_ = 0;
-  }
-  std::uint64_t records() const { return records_; }
-
- private:
-  int thread_;
-  const RowBatches& sink_;
-  std::vector<Row> rows_;
-  std::size_t size_ = 0;
-  std::uint64_t records_ = 0;
-};
-
 // Feeds every record from where `scanner` stands to the end of `stretch` to `batcher`.
 template <class Stretch>
 void read_records(Stretch& stretch, TableScanner& scanner, RowBatcher& batcher) {
+  auto take = [&](const TableScanner::Record& record) {
+    Row& row = batcher.next();
+    for (int i = 0; i < kSeriesCount; ++i) row[static_cast<std::size_t>(i)] = record[i];
+    return true;
+  };
   walk(stretch, scanner, [&](std::string_view view, bool last) {
-    scanner.scan(view, batcher, last);
+    scanner.scan(view, take, last);
     return WalkStep::next_view;
   });
 }
@@ -82,7 +62,7 @@ void read_compressed(UnheldRecords& rest, Progress& progress, LongWordRoom& room
   DecodingThreads decoding;
   decoding.window = rest.window;
   BlockStream stream(ByteSource(rest.file.get(), rest.format, {}, decoding), 4);
-  const Progress::ShownCounter following(progress, stream.file_bytes_counter());
+  const Progress::ShownCounter shown(progress, stream.file_bytes_counter());
   StreamTail tail(room);
   RowBatcher batcher(0, count);
   std::size_t k = 0;

@@ -1,6 +1,5 @@
 #include "input/table_records.h"
 
-#include <array>
 #include <utility>
 #include <vector>
 
@@ -11,12 +10,10 @@
 
 namespace histchart {
 
-static_assert(TableRecords::kReadBuffer == kReadBuffer);
-
 namespace {
 
 // Hands the held records over, on the workers, in tasks of about kTaskRows rows: few enough
-// that handing them out costs nothing. A coded record is divided out into a batch first.
+// that handing them out costs nothing. Coded records are divided out into batches first.
 void for_each_held(const std::vector<HeldPart>& parts, int threads, const RowBatches& take) {
   constexpr std::size_t kTaskRows = std::size_t{1} << 18;
   std::vector<std::size_t> task_starts{0};  // in `parts`
@@ -30,24 +27,21 @@ void for_each_held(const std::vector<HeldPart>& parts, int threads, const RowBat
   }
   task_starts.push_back(parts.size());
   for_each_task(task_starts.size() - 1, threads, [&](std::size_t t, int worker) {
-    std::array<Row, 256> batch;
+    RowBatcher batcher(worker, take);
     for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
       const HeldPart& part = parts[k];
       if (part.wide()) {
+        batcher.flush();  // the records in the order held
         take(worker, part.wide_rows());
         continue;
       }
-      const std::span<const HeldRow> held = part.rows();
-      for (std::size_t first = 0; first < held.size(); first += batch.size()) {
-        const std::size_t size = std::min(batch.size(), held.size() - first);
-        for (std::size_t r = 0; r < size; ++r) {
-          for (int i = 0; i < kSeriesCount; ++i) {
-            batch[r][static_cast<std::size_t>(i)] = part.value(held[first + r], i);
-          }
-        }
-        take(worker, {batch.data(), size});
+      for (const HeldRow& held : part.rows()) {
+        Row& row = batcher.next();
+        for (int i = 0; i < kSeriesCount; ++i)
+          row[static_cast<std::size_t>(i)] = part.value(held, i);
       }
     }
+    batcher.flush();
   });
 }
 
@@ -58,6 +52,8 @@ TableRecords::TableRecords(std::unique_ptr<Kept> kept) : kept_(std::move(kept)) 
 TableRecords::TableRecords(TableRecords&&) noexcept = default;
 TableRecords& TableRecords::operator=(TableRecords&&) noexcept = default;
 TableRecords::~TableRecords() = default;
+
+std::size_t TableRecords::read_buffer() { return kReadBuffer; }
 
 bool TableRecords::reads_again() const { return kept_ && kept_->unheld; }
 

@@ -20,8 +20,8 @@ class TableRecords {
  public:
   // What one reading of a table left behind (second_reading.h).
   struct Kept;
-  // Each thread that reads the table again takes a read buffer of this size.
-  static constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
+  // The size of the read buffer each thread that reads the table again takes.
+  static std::size_t read_buffer();
 
   TableRecords();
   explicit TableRecords(std::unique_ptr<Kept> kept);

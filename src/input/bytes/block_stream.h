@@ -18,7 +18,6 @@
 #include <string_view>
 #include <vector>
 
-#include "base/failure.h"
 #include "base/files.h"
 #include "base/thread.h"
 #include "input/bytes/byte_source.h"
@@ -53,7 +52,6 @@ class BlockStream {
   // Hands a block back for reuse once parsed.
   void recycle(std::unique_ptr<Block> block);
   // Bytes read from the file so far (compressed ones for a compressed table).
-  std::uint64_t file_bytes_read() const { return file_bytes_read_; }
   // The same, kept up to date as each read returns, from the thread that reads.
   const std::atomic<std::uint64_t>& file_bytes_counter() const { return file_bytes_read_; }
 

@@ -561,9 +561,10 @@ std::size_t ByteSource::read(char* out, std::size_t size) {
       const std::size_t got = side_by_side_->read(out, size);
       handed_on_ += got;
       return got;
-    } catch (const Failure&) {
+    } catch (...) {
       // One decoder in order says what is wrong (a part may also have been told apart
-      // wrongly): it reads the file again from its start, past what was handed on.
+      // wrongly, or the threads' memory have run out): it reads the file again from its
+      // start, past what was handed on.
       side_by_side_.reset();
       for (std::uint64_t skip = handed_on_; skip > 0;) {
         const std::size_t got =

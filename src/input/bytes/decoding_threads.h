@@ -7,7 +7,7 @@ namespace histchart {
 
 // A decoding thread: its stack (liblzma's take the system's 8 MiB) and its buffers: a zstd
 // window of up to 8 MiB (frames that need more go to the one decoder), or an xz block in and
-// out and its dictionary, and the chunks it decodes ahead.
+// out and its dictionary, and the buffers it decodes ahead.
 inline constexpr std::uint64_t kDecoderCost = std::uint64_t{32} << 20;
 
 // The zstd window (or .lzma dictionary) the one decoder has in the overhead; a table that needs

@@ -11,7 +11,7 @@ namespace histchart {
 namespace {
 
 constexpr std::size_t kDecodedBytes = std::size_t{1} << 20;
-constexpr std::size_t kDecodedAhead = 4;  // a part's decoded chunks not yet read, at most
+constexpr std::size_t kDecodedAhead = 4;  // a part's decoded buffers not yet read, at most
 
 }  // namespace
 

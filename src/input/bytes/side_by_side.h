@@ -4,7 +4,7 @@
 // Each decoding thread takes the next part not yet taken, reading it from the file itself
 // (never through a mapping: a file cut short while it is read then fails like any other
 // damage, rather than killing the run), at most one part a thread beyond the one being read,
-// and at most a few chunks ahead of the reader within a part: the memory stays bounded. A
+// and at most a few decoded buffers ahead of the reader within a part: the memory stays bounded. A
 // part that fails is raised where its bytes would come, after all parts before it.
 #pragma once
 
@@ -21,7 +21,6 @@
 #include <string>
 #include <vector>
 
-#include "base/failure.h"
 #include "base/thread.h"
 
 namespace histchart {
@@ -98,7 +97,7 @@ class SideBySide {
   std::size_t next_part_ = 0;             // to be taken by a thread
   std::size_t reading_ = 0;               // the part being read
   std::vector<Output> outputs_;           // of the parts in flight
-  std::vector<std::vector<char>> spare_;  // chunks read, to be used again
+  std::vector<std::vector<char>> spare_;  // buffers read, to be used again
   bool stopping_ = false;
 
   // The reader's own.

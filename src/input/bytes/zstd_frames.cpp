@@ -87,7 +87,7 @@ std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads)
     // Frames are listed only where their windows are no larger than a decoder is paid for.
     ZSTD_DCtx_setParameter(context.get(), ZSTD_d_windowLogMax, 23);
     const Frame frame = frames[part];
-    std::string piece;
+    std::string compressed;
     std::uint64_t read = 0;  // of the frame
     ZSTD_inBuffer input{nullptr, 0, 0};
     for (std::size_t left = 1; left != 0;) {
@@ -98,9 +98,9 @@ std::unique_ptr<SideBySide> zstd_frames(int fd, std::uint64_t size, int threads)
         if (input.pos == input.size && read < frame.size) {
           const auto n =
               static_cast<std::size_t>(std::min<std::uint64_t>(frame.size - read, 1 << 20));
-          piece = read_part(fd, frame.offset + read, n, "zstd");
+          compressed = read_part(fd, frame.offset + read, n, "zstd");
           read += n;
-          input = {piece.data(), piece.size(), 0};
+          input = {compressed.data(), compressed.size(), 0};
         }
         const std::size_t before = output.pos + input.pos;
         left = ZSTD_decompressStream(context.get(), &output, &input);

@@ -6,10 +6,9 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+#endif
 
 namespace histchart {
-
-#endif
 
 namespace {
 

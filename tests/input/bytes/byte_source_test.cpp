@@ -1,5 +1,5 @@
 // The table's bytes before any parsing: what is refused as no text table, with its own reason,
-// the format its first bytes tell, and compressed streams whose pieces come over a pipe one read
+// the format its first bytes tell, and compressed streams whose bytes come over a pipe one read
 // at a time.
 #include "input/bytes/byte_source.h"
 
@@ -101,19 +101,19 @@ const std::string kBBz2 =
     "\x00\x1f\xe0\x20\x00\x22\x34\x1a\x32\x10\x03\x07\x78\x77\x93\x4c\x0f\x17\x72\x45\x38\x50"
     "\x90\xc3\x71\xc4\x13"s;
 
-// `pieces`, then each byte of `slowly`, then `rest`, written into a pipe with a pause before
+// `first`, then each byte of `slowly`, then `rest`, written into a pipe with a pause before
 // each byte, so that the byte comes in a read of its own.
-std::string read_pipe(Compression format, const std::string& pieces, const std::string& slowly,
+std::string read_pipe(Compression format, const std::string& first, const std::string& slowly,
                       const std::string& rest, std::string& text) {
   int ends[2];
   EXPECT_EQ(::pipe(ends), 0);
   std::thread writer([&] {
-    std::vector<std::string> parts{pieces};
-    for (char c : slowly) parts.emplace_back(1, c);
-    parts.push_back(rest);
-    for (const std::string& part : parts) {
+    std::vector<std::string> writes{first};
+    for (char c : slowly) writes.emplace_back(1, c);
+    writes.push_back(rest);
+    for (const std::string& write : writes) {
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      EXPECT_EQ(::write(ends[1], part.data(), part.size()), static_cast<ssize_t>(part.size()));
+      EXPECT_EQ(::write(ends[1], write.data(), write.size()), static_cast<ssize_t>(write.size()));
     }
     ::close(ends[1]);
   });
@@ -131,7 +131,7 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
   const std::string zeros(3000, '\0');
   const struct {
     Compression format;
-    std::string pieces, slowly, rest, text, reason;
+    std::string first, slowly, rest, text, reason;
   } cases[] = {
       {Compression::gzip, kAGz, kBGz.substr(0, 3), kBGz.substr(3), kA + kB, ""},
       {Compression::gzip, "", kAGz + kBGz, "", kA + kB, ""},
@@ -146,7 +146,7 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
   };
   for (const auto& c : cases) {
     std::string text;
-    EXPECT_EQ(read_pipe(c.format, c.pieces, c.slowly, c.rest, text), c.reason) << c.text;
+    EXPECT_EQ(read_pipe(c.format, c.first, c.slowly, c.rest, text), c.reason) << c.text;
     EXPECT_EQ(text, c.text);
   }
 }

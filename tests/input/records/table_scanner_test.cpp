@@ -79,7 +79,7 @@ TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
     std::size_t from = 0;
     for (std::size_t k = 0; k <= cuts.size(); ++k) {
       const std::size_t to = k < cuts.size() ? cuts[k] : text.size();
-      // A word cut in two is left where it starts, and read again with the next piece.
+      // A word cut in two is left where it starts, and read again with the next view.
       from += scanner.scan(std::string_view(text).substr(from, to - from), take, to == text.size());
     }
     return records + std::to_string(scanner.lines());
