@@ -14,6 +14,9 @@ namespace {
 std::mutex terminal;
 // Atomic for the signal handler, which reads it without the lock.
 std::atomic<bool> status_shown{false};
+// Set by the signal handler: the progress thread runs on while the handler waits for the
+// helpers, and must not draw again what the handler erased.
+std::atomic<bool> process_ending{false};
 
 constexpr char kEraseLine[] = "\r\x1b[K";
 
@@ -105,6 +108,7 @@ void print_line(std::string_view line) {
 
 void show_status_line(std::string_view text) {
   std::lock_guard lock(terminal);
+  if (process_ending) return;
   std::fputs(kEraseLine, stderr);
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
@@ -112,6 +116,7 @@ void show_status_line(std::string_view text) {
 }
 
 void erase_status_line_in_handler() {
+  process_ending = true;
   // The stream may be mid-write in the interrupted code: the bytes go around it.
   if (status_shown) (void)!::write(STDERR_FILENO, kEraseLine, sizeof kEraseLine - 1);
 }
