@@ -1,7 +1,6 @@
 // The job's first phase: a thin shell over InputFile.
 #include "base/messages.h"
 #include "driver/histogram_job.h"
-#include "input/holding/reading_budget.h"
 #include "input/input_file.h"
 
 namespace histchart {
@@ -10,10 +9,10 @@ void HistogramJob::read_data() {
   ReadOptions options;
   options.memory_limit = memory_limit;
   options.cpus = cpus;
-  threads = ReadingBudget::plan(memory_limit, cpus).threads;
   TableReading reading;
   failure = InputFile(input_file).read(options, reading);
   if (failure) return;
+  threads = reading.threads;
   records = std::move(reading.records);
   for (Series& s : series) {
     s.range = reading.ranges[s.index];

@@ -6,9 +6,17 @@
 #include "base/worker_pool.h"
 #include "input/bytes/file_stretch.h"
 #include "input/bytes/table_failure.h"
+#include "input/holding/held_rows.h"
+#include "input/row_batcher.h"
 #include "input/second_reading.h"
 
 namespace histchart {
+
+struct TableRecords::Kept {
+  HeldRecords held;
+  std::optional<UnheldRecords> unheld;  // set where not every record was held
+  std::string path;                     // for the failures of reading it again
+};
 
 namespace {
 
@@ -48,16 +56,15 @@ void for_each_held(const std::vector<HeldPart>& parts, int threads, const RowBat
 }  // namespace
 
 TableRecords::TableRecords() = default;
-TableRecords::TableRecords(std::unique_ptr<Kept> kept) : kept_(std::move(kept)) {}
+TableRecords::TableRecords(HeldRecords held, std::optional<UnheldRecords> unheld, std::string path)
+    : kept_(std::make_unique<Kept>(Kept{std::move(held), std::move(unheld), std::move(path)})) {}
 TableRecords::TableRecords(TableRecords&&) noexcept = default;
 TableRecords& TableRecords::operator=(TableRecords&&) noexcept = default;
 TableRecords::~TableRecords() = default;
 
-std::size_t TableRecords::read_buffer() { return kReadBuffer; }
-
 bool TableRecords::reads_again() const { return kept_ && kept_->unheld; }
 
-MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
+MaybeFailure TableRecords::for_each(int threads, const RowBatches& take, std::uint64_t beside) {
   if (!kept_) return std::nullopt;
   bool reading = false;
   try {
@@ -68,9 +75,12 @@ MaybeFailure TableRecords::for_each(int threads, const RowBatches& take) {
     }
     return std::nullopt;
   } catch (...) {
-    // Memory that runs out while held records are handed on is the taker's to name.
+    // Memory that runs out while held records are handed on, or where the taker holds more
+    // than a read buffer, is the taker's to name: less of its own would do, a smaller table
+    // would not.
     Failure failure = Failure::of_current_exception();
-    return reading ? reading_failure(std::move(failure), kept_->path) : failure;
+    const bool takers = failure.kind == Failure::Kind::out_of_memory && beside > kReadBuffer;
+    return reading && !takers ? reading_failure(std::move(failure), kept_->path) : failure;
   }
 }
 

@@ -16,6 +16,7 @@
 
 #include "binning/bin_counting.h"
 #include "input/holding/reading_budget.h"
+#include "input/input_file.h"
 #include "input/reading_cuts.h"
 #include "input/records/field_scan.h"
 #include "input/second_reading.h"
@@ -225,7 +226,7 @@ void check(const Way& way, const Expected& expected) {
   options.cpus = way.cpus;
   options.memory_limit = way.memory;
   TableReading reading;
-  const MaybeFailure failure = read_table(path, options, {way.starts, way.block}, reading);
+  const MaybeFailure failure = InputFile(path).read(options, {way.starts, way.block}, reading);
   if (pipe) ::pclose(pipe);
   ASSERT_FALSE(failure) << failure->line();
   ASSERT_EQ(reading.records.reads_again(), way.read_twice);
