@@ -124,7 +124,7 @@ MaybeFailure InputFile::read(const ReadOptions& options, const ReadingCuts& cuts
     reading.ranges = state.total.ranges;
     reading.not_numbers = state.total.not_numbers;
     reading.threads = budget.threads;
-    for (RowHolder& holder : state.holders) holder.hand_over(held.parts);
+    for (RowHolder& holder : state.holders) holder.hand_over(held.chunks);
     std::vector<UnheldStretch> stretches = merge_adjacent(std::move(state.total.unheld));
     std::optional<UnheldRecords> unheld;
     if (!stretches.empty()) {

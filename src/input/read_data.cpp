@@ -16,9 +16,8 @@ void HistogramJob::read_data() {
   records = std::move(reading.records);
   for (Series& s : series) {
     s.range = reading.ranges[s.index];
-    s.not_numbers = reading.not_numbers[s.index];
-    if (s.not_numbers.count > 0) {
-      print_line(not_numbers_line(SeriesTable::short_name(s.index), s.not_numbers));
+    if (const NotNumbers& not_numbers = reading.not_numbers[s.index]; not_numbers.count > 0) {
+      print_line(not_numbers_line(SeriesTable::short_name(s.index), not_numbers));
     }
   }
   if (series[0].range.finite + series[0].range.non_finite == 0) {

@@ -22,31 +22,31 @@ namespace {
 
 // Hands the held records over, on the workers, in tasks of about kTaskRows rows: few enough
 // that handing them out costs nothing. Coded records are divided out into batches first.
-void for_each_held(const std::vector<HeldPart>& parts, int threads, const RowBatches& take) {
+void for_each_held(const std::vector<HeldChunk>& chunks, int threads, const RowBatches& take) {
   constexpr std::size_t kTaskRows = std::size_t{1} << 18;
-  std::vector<std::size_t> task_starts{0};  // in `parts`
+  std::vector<std::size_t> task_starts{0};  // in `chunks`
   std::size_t rows = 0;
-  for (std::size_t k = 0; k < parts.size(); ++k) {
+  for (std::size_t k = 0; k < chunks.size(); ++k) {
     if (rows >= kTaskRows) {
       task_starts.push_back(k);
       rows = 0;
     }
-    rows += parts[k].size();
+    rows += chunks[k].size();
   }
-  task_starts.push_back(parts.size());
+  task_starts.push_back(chunks.size());
   for_each_task(task_starts.size() - 1, threads, [&](std::size_t t, int worker) {
     RowBatcher batcher(worker, take);
     for (std::size_t k = task_starts[t]; k < task_starts[t + 1]; ++k) {
-      const HeldPart& part = parts[k];
-      if (part.wide()) {
+      const HeldChunk& chunk = chunks[k];
+      if (chunk.wide()) {
         batcher.flush();  // the records in the order held
-        take(worker, part.wide_rows());
+        take(worker, chunk.wide_rows());
         continue;
       }
-      for (const HeldRow& held : part.rows()) {
+      for (const HeldRow& held : chunk.rows()) {
         Row& row = batcher.next();
         for (int i = 0; i < kSeriesCount; ++i)
-          row[static_cast<std::size_t>(i)] = part.value(held, i);
+          row[static_cast<std::size_t>(i)] = chunk.value(held, i);
       }
     }
     batcher.flush();
@@ -68,7 +68,7 @@ MaybeFailure TableRecords::for_each(int threads, const RowBatches& take, std::ui
   if (!kept_) return std::nullopt;
   bool reading = false;
   try {
-    for_each_held(kept_->held.parts, threads, take);
+    for_each_held(kept_->held.chunks, threads, take);
     if (kept_->unheld) {
       reading = true;
       read_again(*kept_->unheld, kept_->path, threads, take);

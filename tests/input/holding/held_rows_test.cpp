@@ -53,7 +53,7 @@ TEST(RowHolder, KeepsEveryValueOfARecordInTheChunksItFills) {
     // The chunks cut off went back to the arena: filled again, it holds about as much.
     EXPECT_GE(pushed.size() + (to - from), full - full / 20) << pattern;
     HeldRecords held;
-    holder.hand_over(held.parts);
+    holder.hand_over(held.chunks);
     std::vector<Row> got;
     ASSERT_FALSE(TableRecords(std::move(held), std::nullopt, "")
                      .for_each(1, [&](int, std::span<const Row> rows) {
