@@ -123,14 +123,6 @@ std::vector<std::int64_t> scan_targets() { return machine_targets(); }
 
 const char* scan_target_name(std::int64_t target) { return hwy::TargetName(target); }
 
-std::int64_t scan_target() {
-  const std::int64_t supported = hwy::SupportedTargets();
-  for (const std::int64_t target : machine_targets()) {
-    if (supported & target) return target;
-  }
-  return 0;
-}
-
 bool force_scan_target(std::int64_t target) {
   const auto& targets = machine_targets();
   if (target != 0 && std::find(targets.begin(), targets.end(), target) == targets.end()) {

@@ -17,10 +17,9 @@
 
 namespace histchart {
 
-// The instruction sets the scan is built for that this machine has, best first, as Highway
-// names them by bits; and the one in use (the best, unless a test forced another).
+// The instruction sets the scan is built for that this machine has, as Highway names them by
+// bits, best first: the first is the one in use, unless a test forced another.
 std::vector<std::int64_t> scan_targets();
-std::int64_t scan_target();
 const char* scan_target_name(std::int64_t target);
 // For tests, which hold every instruction set to the same results: classify with `target` from
 // now on, or with the best again for 0. Returns false, and changes nothing, where the machine
