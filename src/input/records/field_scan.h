@@ -4,26 +4,27 @@
 // and ends of the words. The scanner takes words from that list without a branch a byte, and
 // without one word's search waiting on the one before.
 //
-// Blocks are classified with the widest vector compares the machine has (AVX2 or SSE2 on
-// x86-64), or eight bytes at a time in plain 64-bit arithmetic elsewhere. Every path sets the
-// same bits: which one runs changes no result, only the speed.
+// Blocks are classified with the widest vector compares the machine has, chosen at run time
+// among those this build has (through Highway). Every instruction set sets the same bits:
+// which one runs changes no result, only the speed.
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace histchart {
 
-enum class ScanPath { scalar, sse2, avx2 };
-
-// The path in use: the best this machine has, unless a test forced another.
-ScanPath scan_path();
-bool scan_path_supported(ScanPath path);
-// For tests, which hold every path to the same results: classify with `path` from now on.
-// Returns false, and changes nothing, where the machine lacks it.
-bool force_scan_path(ScanPath path);
+// The instruction sets the scan is built for that this machine has, as Highway names them by
+// bits, best first: the first is the one in use, unless a test forced another.
+std::vector<std::int64_t> scan_targets();
+const char* scan_target_name(std::int64_t target);
+// For tests, which hold every instruction set to the same results: classify with `target` from
+// now on, or with the best again for 0. Returns false, and changes nothing, where the machine
+// lacks it.
+bool force_scan_target(std::int64_t target);
 
 // Sets bit i of blank[k] where byte 64k + i is white space (space, \t, \n, \v, \f, \r), and of
 // newline[k] where it is a LF.
