@@ -36,16 +36,17 @@ HWY_INLINE std::uint64_t bits_of(D d, hn::Mask<D> mask) {
   return bits;
 }
 
-void classify(const char* bytes, std::size_t blocks, std::uint64_t* blank, std::uint64_t* newline) {
+void classify(const char* bytes, std::size_t strides, std::uint64_t* blank,
+              std::uint64_t* newline) {
   // Bytes as signed 8-bit lanes, whatever `char` is: \t to \r, moved to the bottom of the
   // signed range, are exactly what lies below -123 there. At most 64 lanes, a power of two, so
-  // that a block is a whole number of vectors.
+  // that a stride is a whole number of vectors.
   const hn::CappedTag<std::int8_t, 64> d;
   const std::size_t lanes = hn::Lanes(d);
   const auto space = hn::Set(d, ' '), lf = hn::Set(d, '\n');
   const auto shift = hn::Set(d, static_cast<std::int8_t>(0x80 - 9)), limit = hn::Set(d, -123);
   const auto* in = reinterpret_cast<const std::int8_t*>(bytes);
-  for (std::size_t k = 0; k < blocks; ++k, in += 64) {
+  for (std::size_t k = 0; k < strides; ++k, in += 64) {
     std::uint64_t b = 0, n = 0;
     for (std::size_t j = 0; j < 64; j += lanes) {
       const auto x = hn::LoadU(d, in + j);
@@ -57,16 +58,16 @@ void classify(const char* bytes, std::size_t blocks, std::uint64_t* blank, std::
   }
 }
 
-// Where white space turns into a word or back in `blocks` blank masks, `carry` telling whether
+// Where white space turns into a word or back in `strides` blank masks, `carry` telling whether
 // the byte before them is part of a word: the offsets from the first, in order. The turns of a
-// block are counted first, and the first 24 written whether there are that many or not (a
+// stride are counted first, and the first 24 written whether there are that many or not (a
 // table row of eight words has about 17), so that the loop after them is seldom entered; `out`
 // has room for that past the last.
-std::size_t list_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
+std::size_t list_turns(const std::uint64_t* blank, std::size_t strides, std::uint64_t carry,
                        std::uint16_t* out) {
   constexpr int kWrittenAlways = 24;
   std::size_t n = 0;
-  for (std::size_t k = 0; k < blocks; ++k) {
+  for (std::size_t k = 0; k < strides; ++k) {
     const std::uint64_t word = ~blank[k];
     std::uint64_t turns = word ^ (word << 1 | carry);
     carry = word >> 63;
@@ -132,9 +133,9 @@ bool force_scan_target(std::int64_t target) {
   return true;
 }
 
-void classify_blocks(const char* bytes, std::size_t blocks, std::uint64_t* blank,
-                     std::uint64_t* newline) {
-  HWY_DYNAMIC_DISPATCH(classify)(bytes, blocks, blank, newline);
+void classify_strides(const char* bytes, std::size_t strides, std::uint64_t* blank,
+                      std::uint64_t* newline) {
+  HWY_DYNAMIC_DISPATCH(classify)(bytes, strides, blank, newline);
 }
 
 std::uint64_t FieldFinder::newlines_before(std::size_t at) const {
@@ -192,20 +193,20 @@ std::size_t FieldFinder::newline_from_later(std::size_t from) {
   }
 }
 
-void FieldFinder::refill(std::size_t block, bool take_end) {
-  const std::size_t base = 64 * block;
+void FieldFinder::refill(std::size_t stride, bool take_end) {
+  const std::size_t base = 64 * stride;
   lines_before_base_ = newlines_before(base);
   base_ = base;
   const std::size_t left = bytes_.size() - std::min(base, bytes_.size());
   const std::size_t whole = std::min(kBatch + 1, left / 64);
-  classify_blocks(bytes_.data() + base, whole, blank_, newline_);
+  classify_strides(bytes_.data() + base, whole, blank_, newline_);
   std::size_t k = whole;
   if (k < kBatch + 1 && left % 64 != 0) {
-    // The view's last bytes, followed by white space as far as the block goes.
+    // The view's last bytes, followed by white space as far as the stride goes.
     char last[64];
     std::memset(last, ' ', sizeof last);
     std::memcpy(last, bytes_.data() + base + 64 * k, left % 64);
-    classify_blocks(last, 1, blank_ + k, newline_ + k);
+    classify_strides(last, 1, blank_ + k, newline_ + k);
     ++k;
   }
   for (; k < kBatch + 2; ++k) {

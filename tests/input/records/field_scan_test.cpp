@@ -16,7 +16,7 @@ TEST(FieldScan, EveryPathClassifiesEveryByteAtEveryPlaceAlike) {
         std::string bytes(128, 'x');
         bytes[at] = static_cast<char>(c);
         std::uint64_t blank[2], newline[2];
-        classify_blocks(bytes.data(), 2, blank, newline);
+        classify_strides(bytes.data(), 2, blank, newline);
         const bool white = c == ' ' || (c >= '\t' && c <= '\r');
         ASSERT_EQ(blank[at / 64], std::uint64_t{white} << at % 64) << c << " at " << at;
         ASSERT_EQ(newline[at / 64], std::uint64_t{c == '\n'} << at % 64) << c << " at " << at;
