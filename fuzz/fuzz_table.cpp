@@ -14,6 +14,7 @@
 #include "binning/bin_counter.h"
 #include "driver/bin_count.h"
 #include "fuzz_checks.h"
+#include "input/input_file.h"
 #include "input/reading_cuts.h"
 #include "input/records/table_scanner.h"
 #include "reference.h"
@@ -56,7 +57,7 @@ void check_reader(const std::string& text, std::size_t step, bool blocks,
     text_only = false;
   }
   // Whether a compressed table decodes, and to what, fuzz_source checks.
-  if (!read_table(path, options, cuts, table) && !compressed) {
+  if (!InputFile(path).read(options, cuts, table) && !compressed) {
     FUZZ_CHECK(text_only);
     ReferenceTable got;
     FUZZ_CHECK(!take_records(table, got));

@@ -2,10 +2,11 @@
 // the exit status it ends the run with. It is carried up to the driver, which alone prints it.
 //
 // Between modules, and from a chart process to the one that waits for it, a Failure travels as
-// a value (a MaybeFailure returned, or one kept in the job). Inside a module it travels as an
-// exception only, also from one of the module's threads to the thread that waits for it
-// (std::exception_ptr), up to the module's entry (or, for a chart, the entry of that chart),
-// which alone turns it into a value: it never turns back.
+// a value (a MaybeFailure returned, or one kept in the job). Inside a module it may travel as
+// an exception, out of a loop or from one of the module's threads to the thread that waits for
+// it (std::exception_ptr), up to the code that catches it and turns it into a value: a value
+// never turns back into an exception. Code tells failures apart by their kind, never by their
+// text.
 #pragma once
 
 #include <optional>
@@ -22,11 +23,16 @@ inline constexpr int kExitUnwritten = 3;  // at least one chart could not be wri
 struct Failure {
   enum class Kind {
     stated,         // what, subject and reason say it all
-    out_of_memory,  // an allocation failed; where it happened fills in what and subject
+    out_of_memory,  // an allocation failed that no code has named yet: the first code that
+                    // knows what it was doing names it (and makes it stated)
+    table_changed,  // the table is not what an earlier reading of it found
   };
 
   // An allocation that failed, somewhere below the code that knows what it was doing.
   static Failure out_of_memory();
+  // The table changed between two readings, or while it was read; the subject is left to the
+  // code that knows the path.
+  static Failure table_changed();
   // The failure that the exception being handled stands for: a thrown Failure itself, an
   // allocation failure as out_of_memory(), anything else with its what().
   // REQUIRES: called inside a catch block.

@@ -32,7 +32,8 @@ std::optional<std::string> no_bars_line(const Series& s) {
 // it (the second reading names its own): the bins, of which a run holds a set a counting
 // thread, are what grows with the bin count.
 void name_bins(Failure& failure, const std::string& path, int bin_count) {
-  if (failure.kind != Failure::Kind::out_of_memory || failure.what != "out of memory") return;
+  if (failure.kind != Failure::Kind::out_of_memory) return;
+  failure.kind = Failure::Kind::stated;
   failure.what = "out of memory binning";
   failure.subject = path;
   failure.reason =
@@ -53,17 +54,12 @@ void HistogramJob::make_bins() {
   }
   try {
     BinCounting counting(ranges, bin_count, threads);
-    failure = records.for_each(
-        threads, [&](int worker, std::span<const Row> rows) { counting.count(worker, rows); });
-    // Where the counters take more than a read buffer, they are what left the second reading
-    // no room: fewer bins would do, a smaller table would not.
     const std::uint64_t counters = static_cast<std::uint64_t>(threads) * kSeriesCount *
                                    (static_cast<std::uint64_t>(bin_count) + 1) *
                                    (sizeof(double) + sizeof(std::uint64_t));  // edge, count
-    if (failure && failure->kind == Failure::Kind::out_of_memory && records.reads_again() &&
-        counters > TableRecords::read_buffer()) {
-      failure = Failure::out_of_memory();
-    }
+    failure = records.for_each(
+        threads, [&](int worker, std::span<const Row> rows) { counting.count(worker, rows); },
+        counters);
     if (failure) {
       name_bins(*failure, input_file, bin_count);
       return;

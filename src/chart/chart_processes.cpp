@@ -14,7 +14,9 @@
 
 #include "base/files.h"
 #include "base/progress.h"
+#include "base/signals.h"
 #include "chart/chart_file.h"
+#include "chart/ending_signals.h"
 
 namespace histchart {
 

@@ -10,7 +10,7 @@
 #include "base/failure.h"
 #include "base/messages.h"
 #include "base/run_limits.h"
-#include "chart/chart_file.h"
+#include "chart/ending_signals.h"
 #include "driver/bin_count.h"
 #include "driver/histogram_job.h"
 

@@ -16,7 +16,6 @@
 #include "base/series_count.h"
 #include "base/value_range.h"
 #include "binning/bin.h"
-#include "input/records/not_numbers.h"
 
 namespace histchart {
 
@@ -24,7 +23,6 @@ struct Series {
   Series(int index, std::string title) : title(std::move(title)), index(index) {}
 
   ValueRange range;  // of every value read, held or not
-  NotNumbers not_numbers;
   std::vector<Bin> bins;
   std::string title;
   int index;
@@ -40,7 +38,6 @@ class SeriesTable {
 
   static std::string_view short_name(int index);
 
-  int size() const { return kSize; }
   Series& operator[](int position) { return entries_[position]; }
   const Series& operator[](int position) const { return entries_[position]; }
 

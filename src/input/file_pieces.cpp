@@ -90,14 +90,15 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
         Piece& piece = pieces[i];
         FileStretch stretch(state.fd, piece.end, state.room, &state.progress.done);
         // The first piece starts where the header lines end: no guess.
-        if (i == 0) return gather(stretch, state.in_order, piece.holder, state.total, true);
-        guess(stretch, piece.begin, piece.holder, piece.read, true);
+        if (i == 0)
+          return gather(stretch, state.in_order, piece.holder, state.total, Rereadable::yes);
+        guess(stretch, piece.begin, piece.holder, piece.read, Rereadable::yes);
       },
       [&](std::size_t i, int, bool live) {
         if (i == 0 || !live) return;
         Piece& piece = pieces[i];
         join(
-            piece.read, state.in_order, piece.holder, state.total, true,
+            piece.read, state.in_order, piece.holder, state.total, Rereadable::yes,
             [&](std::uint64_t end) {
               return FileStretch(state.fd, end == kToTableEnd ? piece.end : end, state.room);
             },

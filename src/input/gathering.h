@@ -36,14 +36,17 @@ struct Gathered {
   std::vector<UnheldStretch> unheld;
 };
 
+// Whether the table can be read a second time: a regular file can, a pipe cannot.
+enum class Rereadable : bool { no, yes };
+
 // Reads the records from where `scanner` stands to the end of `stretch` into `holder` and
 // `gathered`. Once the holder has no more room, the rest is only measured and noted in
-// gathered.unheld; where the table cannot be read a second time (`rereadable` false) that means
+// gathered.unheld; where the table cannot be read a second time that means
 // it does not fit. A word that goes on past the end of the stretch (not of the table) is left
 // for the reading that follows.
 template <class Stretch>
 void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& gathered,
-            bool rereadable);
+            Rereadable rereadable);
 
 // Passes over whole lines from where `scanner` stands, gathering nothing, until
 // done(scanner) holds at the start of a line or the stretch ends.
@@ -121,7 +124,7 @@ class Gatherer {
 
 template <class Stretch>
 void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered& gathered,
-            bool rereadable) {
+            Rereadable rereadable) {
   Gatherer gatherer(holder, gathered, holder.make_room());
   std::optional<UnheldStretch> unheld;
   std::uint64_t measured_before = 0;  // records measured before the unheld stretch began
@@ -131,7 +134,7 @@ void gather(Stretch& stretch, TableScanner& scanner, RowHolder& holder, Gathered
     const bool was_holding = gatherer.holding();
     table_end = last;
     scanner.scan(view, gatherer, last);
-    if (!rereadable && gatherer.measured() > 0) does_not_fit();
+    if (rereadable == Rereadable::no && gatherer.measured() > 0) does_not_fit();
     if (was_holding && !gatherer.holding()) {
       // The scan stopped right after the last record held: the rest is measured from here.
       unheld = UnheldStretch{scanner};

@@ -31,7 +31,7 @@ inline constexpr std::uint64_t kHeadLines = 16;
 // A failure is kept in the guess: it counts only if the guess holds.
 template <class Stretch>
 void guess(Stretch& stretch, std::uint64_t begin, RowHolder& holder, GuessedReading& g,
-           bool rereadable) {
+           Rereadable rereadable) {
   bool in_head = true;
   try {
     g.scanner = TableScanner::at_line_start(begin);
@@ -56,7 +56,7 @@ void guess(Stretch& stretch, std::uint64_t begin, RowHolder& holder, GuessedRead
 // (kToTableEnd: the stretch's end). Raises what stopped the guess where it holds.
 template <class StretchTo, class Drop>
 void join(GuessedReading& g, TableScanner& in_order, RowHolder& holder, Gathered& total,
-          bool rereadable, StretchTo stretch_to, Drop drop) {
+          Rereadable rereadable, StretchTo stretch_to, Drop drop) {
   const std::uint64_t lines_before = in_order.lines();
   bool guess_holds = false;
   if (!g.failed_in_head && g.resumed_at_record) {

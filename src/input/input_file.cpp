@@ -68,11 +68,11 @@ std::vector<UnheldStretch> merge_adjacent(std::vector<UnheldStretch> stretches) 
 }  // namespace
 
 MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) {
-  return read_table(path, options, {}, reading);
+  return read(options, ReadingCuts{}, reading);
 }
 
-MaybeFailure read_table(const std::string& path, const ReadOptions& options,
-                        const ReadingCuts& cuts, TableReading& reading) {
+MaybeFailure InputFile::read(const ReadOptions& options, const ReadingCuts& cuts,
+                             TableReading& reading) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
     Failure failure;
@@ -97,9 +97,8 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
       arena = std::min(arena,
                        size / 16 * RowArena::kMostRowBytes + (pieces + 2) * RowArena::kChunkBytes);
     }
-    auto kept = std::make_unique<TableRecords::Kept>();
-    kept->path = path;
-    kept->held.arena = std::make_unique<RowArena>(arena);
+    HeldRecords held;
+    held.arena = std::make_unique<RowArena>(arena);
     LongWordRoom room(budget.word_room);
     Progress progress("reading '" + path + "'", Progress::Unit::bytes,
                       regular ? static_cast<std::uint64_t>(info.st_size) : 0);
@@ -108,7 +107,7 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
                        regular ? static_cast<std::uint64_t>(info.st_size) : 0,
                        budget.threads,
                        budget.decoding,
-                       *kept->held.arena,
+                       *held.arena,
                        room,
                        progress,
                        {},
@@ -124,14 +123,16 @@ MaybeFailure read_table(const std::string& path, const ReadOptions& options,
     }
     reading.ranges = state.total.ranges;
     reading.not_numbers = state.total.not_numbers;
-    for (RowHolder& holder : state.holders) holder.hand_over(kept->held.parts);
+    reading.threads = budget.threads;
+    for (RowHolder& holder : state.holders) holder.hand_over(held.chunks);
     std::vector<UnheldStretch> stretches = merge_adjacent(std::move(state.total.unheld));
+    std::optional<UnheldRecords> unheld;
     if (!stretches.empty()) {
-      kept->unheld =
+      unheld =
           UnheldRecords{std::move(file),       format, std::move(stretches), info, budget.word_room,
                         budget.decoding.window};
     }
-    reading.records = TableRecords(std::move(kept));
+    reading.records = TableRecords(std::move(held), std::move(unheld), path);
     return std::nullopt;
   } catch (...) {
     return reading_failure(Failure::of_current_exception(), path);

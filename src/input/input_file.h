@@ -5,8 +5,7 @@
 // a pipe or a compressed table arrives in order and is read in blocks (stream_reading.h). Both
 // give the outcome a single reading from the start gives, whatever the number of threads. The
 // records that do not fit in memory are only measured, and read a second time when the
-// counting asks for them (TableRecords, second_reading.h); input that cannot be read twice (a
-// pipe) must fit.
+// counting asks for them (TableRecords); input that cannot be read twice (a pipe) must fit.
 #pragma once
 
 #include <array>
@@ -19,9 +18,8 @@
 #include "base/failure.h"
 #include "base/series_count.h"
 #include "base/value_range.h"
-#include "input/holding/held_rows.h"
 #include "input/records/not_numbers.h"
-#include "input/second_reading.h"
+#include "input/table_records.h"
 
 namespace histchart {
 
@@ -30,7 +28,10 @@ struct TableReading {
   std::array<ValueRange, kSeriesCount> ranges;
   std::array<NotNumbers, kSeriesCount> not_numbers;
   TableRecords records;
+  int threads = 1;  // the threads the reading planned for itself; counting may use as many
 };
+
+struct ReadingCuts;  // where a check of the reading's paths cuts the table (reading_cuts.h)
 
 struct ReadOptions {
   std::size_t memory_limit = SIZE_MAX;  // what the run may hold (see ReadingBudget)
@@ -46,6 +47,8 @@ class InputFile {
   // where it cannot be read to its end or is not text; with "out of memory reading" where it is
   // a pipe whose values do not fit, or has a word longer than the run may hold.
   MaybeFailure read(const ReadOptions& options, TableReading& reading);
+  // The same, cut at `cuts` where a run would cut it by its size and threads.
+  MaybeFailure read(const ReadOptions& options, const ReadingCuts& cuts, TableReading& reading);
 
   std::string path;
 };

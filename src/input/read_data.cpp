@@ -1,7 +1,6 @@
 // The job's first phase: a thin shell over InputFile.
 #include "base/messages.h"
 #include "driver/histogram_job.h"
-#include "input/holding/reading_budget.h"
 #include "input/input_file.h"
 
 namespace histchart {
@@ -10,16 +9,15 @@ void HistogramJob::read_data() {
   ReadOptions options;
   options.memory_limit = memory_limit;
   options.cpus = cpus;
-  threads = ReadingBudget::plan(memory_limit, cpus).threads;
   TableReading reading;
   failure = InputFile(input_file).read(options, reading);
   if (failure) return;
+  threads = reading.threads;
   records = std::move(reading.records);
   for (Series& s : series) {
     s.range = reading.ranges[s.index];
-    s.not_numbers = reading.not_numbers[s.index];
-    if (s.not_numbers.count > 0) {
-      print_line(not_numbers_line(SeriesTable::short_name(s.index), s.not_numbers));
+    if (const NotNumbers& not_numbers = reading.not_numbers[s.index]; not_numbers.count > 0) {
+      print_line(not_numbers_line(SeriesTable::short_name(s.index), not_numbers));
     }
   }
   if (series[0].range.finite + series[0].range.non_finite == 0) {

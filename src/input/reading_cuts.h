@@ -5,10 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
-
-#include "input/input_file.h"
 
 namespace histchart {
 
@@ -16,9 +13,5 @@ struct ReadingCuts {
   std::vector<std::uint64_t> piece_starts;  // where a plain file's pieces begin
   std::size_t block_size = 0;               // of a stream's blocks; 0: the default
 };
-
-// InputFile::read, cut at `cuts`.
-MaybeFailure read_table(const std::string& path, const ReadOptions& options,
-                        const ReadingCuts& cuts, TableReading& reading);
 
 }  // namespace histchart

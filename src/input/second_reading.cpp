@@ -13,6 +13,7 @@
 #include "input/bytes/long_word_room.h"
 #include "input/bytes/stretch.h"
 #include "input/bytes/table_failure.h"
+#include "input/row_batcher.h"
 
 namespace histchart {
 
@@ -37,7 +38,7 @@ bool same_file(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-[[noreturn]] void changed() { cannot_read("it changed while it was read"); }
+[[noreturn]] void changed() { throw Failure::table_changed(); }
 
 // Of a plain table, only the stretches are read, each on a worker.
 void read_plain(UnheldRecords& rest, int threads, Progress& progress, LongWordRoom& room,

@@ -34,7 +34,7 @@ void read_stream(ReadingState& state, Compression format, std::string first_byte
   // stream counts every read.
   const Progress::ShownCounter progress(state.progress, stream.file_bytes_counter());
   // A compressed regular file can be decompressed again; a pipe cannot be read twice.
-  const bool rereadable = state.regular;
+  const Rereadable rereadable = state.regular ? Rereadable::yes : Rereadable::no;
   TableScanner& in_order = state.in_order;
   StreamTail tail(state.room);
   std::vector<RowHolder> holders;

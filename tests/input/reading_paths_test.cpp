@@ -16,6 +16,7 @@
 
 #include "binning/bin_counting.h"
 #include "input/holding/reading_budget.h"
+#include "input/input_file.h"
 #include "input/reading_cuts.h"
 #include "input/records/field_scan.h"
 #include "input/second_reading.h"
@@ -225,7 +226,7 @@ void check(const Way& way, const Expected& expected) {
   options.cpus = way.cpus;
   options.memory_limit = way.memory;
   TableReading reading;
-  const MaybeFailure failure = read_table(path, options, {way.starts, way.block}, reading);
+  const MaybeFailure failure = InputFile(path).read(options, {way.starts, way.block}, reading);
   if (pipe) ::pclose(pipe);
   ASSERT_FALSE(failure) << failure->line();
   ASSERT_EQ(reading.records.reads_again(), way.read_twice);
@@ -314,14 +315,12 @@ TEST(ReadingPaths, GiveThePlainReadingOfLargeMixedTables) {
     }
     for (const Way& way : ways) check(way, expected);
 
-    // Every scanning path finds the same words.
-    const ScanPath best = scan_path();
-    for (const ScanPath path : {ScanPath::scalar, ScanPath::sse2, ScanPath::avx2}) {
-      if (force_scan_path(path)) {
-        check({"scanning path " + std::to_string(static_cast<int>(path)), &plain, 2}, expected);
-      }
+    // Every instruction set the scan is built for and the machine has finds the same words.
+    for (const std::int64_t target : scan_targets()) {
+      force_scan_target(target);
+      check({std::string("scanning with ") + scan_target_name(target), &plain, 2}, expected);
     }
-    force_scan_path(best);
+    force_scan_target(0);
     if (HasFailure()) return;
   }
 }

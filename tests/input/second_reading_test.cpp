@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "binning/bin_counting.h"
+#include "input/input_file.h"
 #include "input/reading_cuts.h"
 #include "table_files.h"
 
@@ -43,7 +44,7 @@ TEST(SecondReading, NoticesATableThatChangesBetweenTheTwoReadings) {
       ReadOptions options;
       options.memory_limit = kRunOverhead;
       options.cpus = run.cpus;
-      ASSERT_FALSE(read_table(path, options, {run.starts, 0}, reading));
+      ASSERT_FALSE(InputFile(path).read(options, {run.starts, 0}, reading));
       ASSERT_TRUE(reading.records.reads_again());
       const auto when = std::filesystem::last_write_time(path);
       write_file("t.txt", run.gzip ? stored_gzip(change.now) : change.now);

@@ -50,6 +50,7 @@ Failure reading_failure(Failure failure, const std::string& path) {
     failure.what = "out of memory reading";
     failure.reason = "the table does not fit in memory";
     failure.status = kExitBadInput;
+    failure.kind = Failure::Kind::stated;
   }
   if (failure.subject.empty() && !failure.what.empty()) failure.subject = path;
   return failure;

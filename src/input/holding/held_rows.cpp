@@ -79,7 +79,7 @@ void RowHolder::drop(std::size_t from, std::size_t to) {
   if (from < to) dropped_.emplace_back(from, to);
 }
 
-void RowHolder::hand_over(std::vector<HeldPart>& parts) {
+void RowHolder::hand_over(std::vector<HeldChunk>& held) {
   // Rare (a stretch read from a wrong guess while later ones were held after it): the
   // dropped records are skipped.
   std::sort(dropped_.begin(), dropped_.end());
@@ -88,7 +88,7 @@ void RowHolder::hand_over(std::vector<HeldPart>& parts) {
     std::size_t before = 0;
     for (const Chunk& chunk : chunks_) {
       const std::size_t low = std::max(from, before), high = std::min(to, before + chunk.rows);
-      if (low < high) parts.emplace_back(chunk.base, low - before, high - low, chunk.wide);
+      if (low < high) held.emplace_back(chunk.base, low - before, high - low, chunk.wide);
       before += chunk.rows;
     }
   };

@@ -62,9 +62,9 @@ class RowArena {
 };
 
 // Records held in one chunk, in the order read.
-class HeldPart {
+class HeldChunk {
  public:
-  HeldPart(const std::byte* chunk, std::size_t first, std::size_t size, bool wide)
+  HeldChunk(const std::byte* chunk, std::size_t first, std::size_t size, bool wide)
       : chunk_(chunk), first_(first), size_(size), wide_(wide) {}
 
   std::size_t size() const { return size_; }
@@ -144,9 +144,9 @@ class RowHolder {
   void truncate(std::size_t rows);
   // Drops the records [from, to), which later ones may follow.
   void drop(std::size_t from, std::size_t to);
-  // Hands the records held, without the dropped ones, over to `parts`; they stay in the
+  // Hands the records held, without the dropped ones, over to `held`; they stay in the
   // arena, which must outlive them.
-  void hand_over(std::vector<HeldPart>& parts);
+  void hand_over(std::vector<HeldChunk>& held);
 
  private:
   struct Chunk {
@@ -172,7 +172,7 @@ class RowHolder {
 // none).
 struct HeldRecords {
   std::unique_ptr<RowArena> arena;
-  std::vector<HeldPart> parts;
+  std::vector<HeldChunk> chunks;
 };
 
 }  // namespace histchart

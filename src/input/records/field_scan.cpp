@@ -1,132 +1,76 @@
 #include "input/records/field_scan.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
+#include <vector>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
+// Highway compiles this file once for each instruction set it can dispatch to (SSSE3, SSE4,
+// AVX2 and AVX-512 on x86-64, NEON and SVE on arm64, and a portable one for the rest), and
+// picks the best the machine has on first use.
+//
+// Not SVE_256, Highway's SVE for a vector of exactly 256 bits: there GCC 12 evaluates the
+// union of two byte masks for the first 16 bytes only, and white space in the upper half of
+// the vector goes unseen. Machines with such vectors take the SVE that asks the vector's
+// length, which classifies every byte right.
+#ifndef HWY_DISABLED_TARGETS
+#define HWY_DISABLED_TARGETS HWY_SVE_256
 #endif
+#undef HWY_TARGET_INCLUDE
+#define HWY_TARGET_INCLUDE "input/records/field_scan.cpp"
+#include <hwy/foreach_target.h>  // IWYU pragma: keep
+#include <hwy/highway.h>
 
+HWY_BEFORE_NAMESPACE();
 namespace histchart {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
 
-namespace {
-
-constexpr std::uint64_t kOnes = 0x0101010101010101;
-constexpr std::uint64_t kHigh = 0x8080808080808080;
-constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7F;
-
-// The high bit of each byte of `x` that equals `c`, without a carry between bytes.
-std::uint64_t bytes_equal(std::uint64_t x, unsigned char c) {
-  const std::uint64_t y = x ^ (kOnes * c);
-  return ~(((y & kLow7) + kLow7) | y) & kHigh;
+// The lanes of `mask`, of at most 64, as bits from the lowest: StoreMaskBits writes them as
+// bytes, the first lanes in the first byte, whatever the byte order.
+template <class D>
+HWY_INLINE std::uint64_t bits_of(D d, hn::Mask<D> mask) {
+  std::uint8_t bytes[8] = {};
+  hn::StoreMaskBits(d, mask, bytes);
+  std::uint64_t bits = 0;
+  for (int i = 0; i < 8; ++i) bits |= std::uint64_t{bytes[i]} << (8 * i);
+  return bits;
 }
 
-// The eight high bits of `flags` as the low byte: bit i from byte i.
-std::uint64_t gather_high_bits(std::uint64_t flags) {
-  return ((flags >> 7) * 0x0102040810204080) >> 56;
-}
-
-void classify_scalar(const char* bytes, std::size_t blocks, std::uint64_t* blank,
-                     std::uint64_t* newline) {
-  for (std::size_t k = 0; k < blocks; ++k) {
+void classify(const char* bytes, std::size_t strides, std::uint64_t* blank,
+              std::uint64_t* newline) {
+  // Bytes as signed 8-bit lanes, whatever `char` is: \t to \r, moved to the bottom of the
+  // signed range, are exactly what lies below -123 there. At most 64 lanes, a power of two, so
+  // that a stride is a whole number of vectors.
+  const hn::CappedTag<std::int8_t, 64> d;
+  const std::size_t lanes = hn::Lanes(d);
+  const auto space = hn::Set(d, ' '), lf = hn::Set(d, '\n');
+  const auto shift = hn::Set(d, static_cast<std::int8_t>(0x80 - 9)), limit = hn::Set(d, -123);
+  const auto* in = reinterpret_cast<const std::int8_t*>(bytes);
+  for (std::size_t k = 0; k < strides; ++k, in += 64) {
     std::uint64_t b = 0, n = 0;
-    for (int j = 0; j < 8; ++j) {
-      std::uint64_t x;
-      std::memcpy(&x, bytes + 64 * k + 8 * j, 8);
-      if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
-      // \t \n \v \f \r are 9 to 13: at least 9 and not above 13, and no high bit.
-      const std::uint64_t low = x & kLow7;
-      const std::uint64_t control = (low + kOnes * (0x80 - 9)) & ~(low + kOnes * (0x7F - 13)) & ~x;
-      const std::uint64_t line = bytes_equal(x, '\n');
-      b |= gather_high_bits((control & kHigh) | bytes_equal(x, ' ')) << (8 * j);
-      n |= gather_high_bits(line) << (8 * j);
+    for (std::size_t j = 0; j < 64; j += lanes) {
+      const auto x = hn::LoadU(d, in + j);
+      b |= bits_of(d, hn::Or(hn::Eq(x, space), hn::Lt(hn::Add(x, shift), limit))) << j;
+      n |= bits_of(d, hn::Eq(x, lf)) << j;
     }
     blank[k] = b;
     newline[k] = n;
   }
 }
 
-// The bits of a 64-byte block where white space turns into a word or back; `carry` tells
-// whether the byte before the block is part of a word, and becomes that of its last byte.
-inline std::uint64_t turns_in(std::uint64_t blank, std::uint64_t& carry) {
-  const std::uint64_t word = ~blank;
-  const std::uint64_t turns = word ^ (word << 1 | carry);
-  carry = word >> 63;
-  return turns;
-}
-
-// Where white space turns into a word or back in `blocks` blank masks, `carry` telling whether
-// the byte before them is part of a word: the offsets from the first, in order.
-std::size_t list_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
+// Where white space turns into a word or back in `strides` blank masks, `carry` telling whether
+// the byte before them is part of a word: the offsets from the first, in order. The turns of a
+// stride are counted first, and the first 24 written whether there are that many or not (a
+// table row of eight words has about 17), so that the loop after them is seldom entered; `out`
+// has room for that past the last.
+std::size_t list_turns(const std::uint64_t* blank, std::size_t strides, std::uint64_t carry,
                        std::uint16_t* out) {
+  constexpr int kWrittenAlways = 24;
   std::size_t n = 0;
-  for (std::size_t k = 0; k < blocks; ++k) {
-    for (std::uint64_t turns = turns_in(blank[k], carry); turns != 0; turns &= turns - 1) {
-      out[n++] = static_cast<std::uint16_t>(64 * k + std::countr_zero(turns));
-    }
-  }
-  return n;
-}
-
-#if defined(__x86_64__)
-
-// \t to \r, moved to the bottom of the signed range, are exactly what lies below -123 there.
-constexpr char kControlShift = static_cast<char>(0x80 - 9);
-constexpr char kControlLimit = -123;
-
-void classify_sse2(const char* bytes, std::size_t blocks, std::uint64_t* blank,
-                   std::uint64_t* newline) {
-  const __m128i space = _mm_set1_epi8(' '), lf = _mm_set1_epi8('\n');
-  const __m128i shift = _mm_set1_epi8(kControlShift), limit = _mm_set1_epi8(kControlLimit);
-  for (std::size_t k = 0; k < blocks; ++k) {
-    std::uint64_t b = 0, n = 0;
-    for (int j = 0; j < 4; ++j) {
-      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 64 * k + 16 * j));
-      const __m128i white =
-          _mm_or_si128(_mm_cmpeq_epi8(x, space), _mm_cmplt_epi8(_mm_add_epi8(x, shift), limit));
-      b |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(white))} << (16 * j);
-      n |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, lf)))}
-           << (16 * j);
-    }
-    blank[k] = b;
-    newline[k] = n;
-  }
-}
-
-__attribute__((target("avx2"))) void classify_avx2(const char* bytes, std::size_t blocks,
-                                                   std::uint64_t* blank, std::uint64_t* newline) {
-  const __m256i space = _mm256_set1_epi8(' '), lf = _mm256_set1_epi8('\n');
-  const __m256i shift = _mm256_set1_epi8(kControlShift);
-  const __m256i limit = _mm256_set1_epi8(kControlLimit);
-  for (std::size_t k = 0; k < blocks; ++k) {
-    std::uint64_t b = 0, n = 0;
-    for (int j = 0; j < 2; ++j) {
-      const __m256i x =
-          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 64 * k + 32 * j));
-      const __m256i white = _mm256_or_si256(_mm256_cmpeq_epi8(x, space),
-                                            _mm256_cmpgt_epi8(limit, _mm256_add_epi8(x, shift)));
-      b |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(white))} << (32 * j);
-      n |= std::uint64_t{static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(x, lf)))}
-           << (32 * j);
-    }
-    blank[k] = b;
-    newline[k] = n;
-  }
-}
-
-// The same with popcnt and BMI's bit instructions, which every AVX2 machine has: the turns of a
-// block are counted first, and the first 24 written whether there are that many or not (a table
-// row of eight words has about 17), so that the loop after them is seldom entered.
-constexpr int kWrittenAlways = 24;
-
-__attribute__((target("avx2,bmi,popcnt"))) std::size_t list_turns_avx2(const std::uint64_t* blank,
-                                                                       std::size_t blocks,
-                                                                       std::uint64_t carry,
-                                                                       std::uint16_t* out) {
-  std::size_t n = 0;
-  for (std::size_t k = 0; k < blocks; ++k) {
-    std::uint64_t turns = turns_in(blank[k], carry);
+  for (std::size_t k = 0; k < strides; ++k) {
+    const std::uint64_t word = ~blank[k];
+    std::uint64_t turns = word ^ (word << 1 | carry);
+    carry = word >> 63;
     const int count = std::popcount(turns);
     std::uint16_t* const to = out + n;
     const auto at = static_cast<std::uint16_t>(64 * k);
@@ -143,39 +87,22 @@ __attribute__((target("avx2,bmi,popcnt"))) std::size_t list_turns_avx2(const std
   return n;
 }
 
-#endif
+}  // namespace HWY_NAMESPACE
+}  // namespace histchart
+HWY_AFTER_NAMESPACE();
 
-ScanPath best_path() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") &&
-                 __builtin_cpu_supports("popcnt")
-             ? ScanPath::avx2
-             : ScanPath::sse2;
-#else
-  return ScanPath::scalar;
-#endif
-}
+#if HWY_ONCE
+namespace histchart {
 
-// Chosen on first use; a test may choose another between readings.
-std::atomic<int> chosen{-1};
+HWY_EXPORT(classify);
+HWY_EXPORT(list_turns);
 
-ScanPath current() {
-  int path = chosen.load(std::memory_order_relaxed);
-  if (path < 0) [[unlikely]] {
-    path = static_cast<int>(best_path());
-    chosen.store(path, std::memory_order_relaxed);
-  }
-  return static_cast<ScanPath>(path);
-}
+namespace {
 
-// The turns of a batch, listed the way the path in use can.
-std::size_t list_batch_turns(const std::uint64_t* blank, std::size_t blocks, std::uint64_t carry,
-                             std::uint16_t* out) {
-#if defined(__x86_64__)
-  if (current() == ScanPath::avx2) return list_turns_avx2(blank, blocks, carry, out);
-#endif
-  return list_turns(blank, blocks, carry, out);
+// What this build has for this machine, best first; taken before a test narrows it.
+const std::vector<std::int64_t>& machine_targets() {
+  static const std::vector<std::int64_t> targets = hwy::SupportedAndGeneratedTargets();
+  return targets;
 }
 
 // std::popcount is a library call where the baseline instruction set has no popcnt.
@@ -183,7 +110,7 @@ int count_ones(std::uint64_t x) {
   x -= (x >> 1) & 0x5555555555555555;
   x = (x & 0x3333333333333333) + ((x >> 2) & 0x3333333333333333);
   x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0F;
-  return static_cast<int>((x * kOnes) >> 56);
+  return static_cast<int>((x * 0x0101010101010101) >> 56);
 }
 
 bool is_blank(char c) {
@@ -193,38 +120,22 @@ bool is_blank(char c) {
 
 }  // namespace
 
-ScanPath scan_path() { return current(); }
+std::vector<std::int64_t> scan_targets() { return machine_targets(); }
 
-bool scan_path_supported(ScanPath path) {
-  switch (path) {
-    case ScanPath::scalar:
-      return true;
-    case ScanPath::sse2:
-      return best_path() != ScanPath::scalar;
-    case ScanPath::avx2:
-      return best_path() == ScanPath::avx2;
+const char* scan_target_name(std::int64_t target) { return hwy::TargetName(target); }
+
+bool force_scan_target(std::int64_t target) {
+  const auto& targets = machine_targets();
+  if (target != 0 && std::find(targets.begin(), targets.end(), target) == targets.end()) {
+    return false;
   }
-  return false;
-}
-
-bool force_scan_path(ScanPath path) {
-  if (!scan_path_supported(path)) return false;
-  chosen.store(static_cast<int>(path), std::memory_order_relaxed);
+  hwy::SetSupportedTargetsForTest(target);
   return true;
 }
 
-void classify_blocks(const char* bytes, std::size_t blocks, std::uint64_t* blank,
-                     std::uint64_t* newline) {
-  switch (current()) {
-#if defined(__x86_64__)
-    case ScanPath::avx2:
-      return classify_avx2(bytes, blocks, blank, newline);
-    case ScanPath::sse2:
-      return classify_sse2(bytes, blocks, blank, newline);
-#endif
-    default:
-      return classify_scalar(bytes, blocks, blank, newline);
-  }
+void classify_strides(const char* bytes, std::size_t strides, std::uint64_t* blank,
+                      std::uint64_t* newline) {
+  HWY_DYNAMIC_DISPATCH(classify)(bytes, strides, blank, newline);
 }
 
 std::uint64_t FieldFinder::newlines_before(std::size_t at) const {
@@ -282,20 +193,20 @@ std::size_t FieldFinder::newline_from_later(std::size_t from) {
   }
 }
 
-void FieldFinder::refill(std::size_t block, bool take_end) {
-  const std::size_t base = 64 * block;
+void FieldFinder::refill(std::size_t stride, bool take_end) {
+  const std::size_t base = 64 * stride;
   lines_before_base_ = newlines_before(base);
   base_ = base;
   const std::size_t left = bytes_.size() - std::min(base, bytes_.size());
   const std::size_t whole = std::min(kBatch + 1, left / 64);
-  classify_blocks(bytes_.data() + base, whole, blank_, newline_);
+  classify_strides(bytes_.data() + base, whole, blank_, newline_);
   std::size_t k = whole;
   if (k < kBatch + 1 && left % 64 != 0) {
-    // The view's last bytes, followed by white space as far as the block goes.
+    // The view's last bytes, followed by white space as far as the stride goes.
     char last[64];
     std::memset(last, ' ', sizeof last);
     std::memcpy(last, bytes_.data() + base + 64 * k, left % 64);
-    classify_blocks(last, 1, blank_ + k, newline_ + k);
+    classify_strides(last, 1, blank_ + k, newline_ + k);
     ++k;
   }
   for (; k < kBatch + 2; ++k) {
@@ -303,9 +214,10 @@ void FieldFinder::refill(std::size_t block, bool take_end) {
     newline_[k] = 0;
   }
   const bool in_word = base > 0 && base <= bytes_.size() && !is_blank(bytes_[base - 1]);
-  const std::size_t n = list_batch_turns(blank_, kBatch, in_word, events_);
+  const std::size_t n = HWY_DYNAMIC_DISPATCH(list_turns)(blank_, kBatch, in_word, events_);
   count_ = n;
   next_ = in_word && !take_end ? 1 : 0;
 }
 
 }  // namespace histchart
+#endif  // HWY_ONCE

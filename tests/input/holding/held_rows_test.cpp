@@ -52,12 +52,13 @@ TEST(RowHolder, KeepsEveryValueOfARecordInTheChunksItFills) {
     fill();
     // The chunks cut off went back to the arena: filled again, it holds about as much.
     EXPECT_GE(pushed.size() + (to - from), full - full / 20) << pattern;
-    auto records = std::make_unique<TableRecords::Kept>();
-    holder.hand_over(records->held.parts);
+    HeldRecords held;
+    holder.hand_over(held.chunks);
     std::vector<Row> got;
-    ASSERT_FALSE(TableRecords(std::move(records)).for_each(1, [&](int, std::span<const Row> rows) {
-      got.insert(got.end(), rows.begin(), rows.end());
-    }));
+    ASSERT_FALSE(TableRecords(std::move(held), std::nullopt, "")
+                     .for_each(1, [&](int, std::span<const Row> rows) {
+                       got.insert(got.end(), rows.begin(), rows.end());
+                     }));
     ASSERT_EQ(got.size(), pushed.size()) << pattern;
     EXPECT_EQ(std::memcmp(got.data(), pushed.data(), got.size() * sizeof(Row)), 0) << pattern;
   }

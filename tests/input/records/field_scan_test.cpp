@@ -1,4 +1,4 @@
-// Each way of finding white space (AVX2, SSE2, plain 64-bit words) classifies every byte alike;
+// Every instruction set the scan is built for and the machine has classifies every byte alike;
 // the reading paths test holds each to the plain reading on whole tables.
 #include "input/records/field_scan.h"
 
@@ -16,7 +16,7 @@ TEST(FieldScan, EveryPathClassifiesEveryByteAtEveryPlaceAlike) {
         std::string bytes(128, 'x');
         bytes[at] = static_cast<char>(c);
         std::uint64_t blank[2], newline[2];
-        classify_blocks(bytes.data(), 2, blank, newline);
+        classify_strides(bytes.data(), 2, blank, newline);
         const bool white = c == ' ' || (c >= '\t' && c <= '\r');
         ASSERT_EQ(blank[at / 64], std::uint64_t{white} << at % 64) << c << " at " << at;
         ASSERT_EQ(newline[at / 64], std::uint64_t{c == '\n'} << at % 64) << c << " at " << at;
@@ -24,12 +24,11 @@ TEST(FieldScan, EveryPathClassifiesEveryByteAtEveryPlaceAlike) {
       }
     }
   };
-  // Each path the machine has in turn, and the best one again at the end.
-  const ScanPath best = scan_path();
-  for (const ScanPath path : {ScanPath::scalar, ScanPath::sse2, ScanPath::avx2}) {
-    if (!force_scan_path(path)) continue;
-    SCOPED_TRACE("scan path " + std::to_string(static_cast<int>(path)));
+  // Each in turn, and the best one again at the end.
+  for (const std::int64_t target : scan_targets()) {
+    force_scan_target(target);
+    SCOPED_TRACE(scan_target_name(target));
     classify();
   }
-  force_scan_path(best);
+  force_scan_target(0);
 }
