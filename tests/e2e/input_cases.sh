@@ -74,12 +74,10 @@ check "one record" 0 "histchart: the one value of 'dSOC' is -2.5e-07: its chart 
   "$bin" one.txt 10 "$font" out/
 
 # Hostile tables, as NAME and the command that writes the rows after three header lines.
+# (Control bytes in fields, ranges wider than a double and edges that stop moving are the unit
+# tests'.)
 hostile=(
-  "empty" ":" "binary garbage" "head -c 200000 /dev/urandom | tr -d '\0'"
-  "control bytes in fields" "printf '1 2\0019 3 4\0015 6 7 8\n2 1\001 2 3 4 5 6 7'"
-  "an infinite range" "printf '1 1e308 1 1 1 1 1 1\n2 -1e308 2 2 2 2 2 2'"
-  "edges that stop moving" "printf '1 1e16 1 1 1 1 1 1\n2 10000000000000002 2 2 2 2 2 2'"
-  "a row of 10000 fields" "seq 1 10000 | tr '\n' ' '"
+  "binary garbage" "head -c 200000 /dev/urandom | tr -d '\0'" "a row of 10000 fields" "seq 1 10000 | tr '\n' ' '"
   "a 20 MB word" "head -c 20000000 /dev/zero | tr '\0' 7"
   "a 20 MB line" "yes '1.5 -2 3e2' | head -c 20000000 | tr '\n' ' '"
 )

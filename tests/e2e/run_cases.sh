@@ -2,7 +2,6 @@
 # runs side by side, and the terminal.
 
 check "no arguments" 1 "$bin input_file bin_count font_filename$nl" 0 "$bin"
-check "five arguments" 1 "$bin input_file bin_count font_filename$nl" 0 "$bin" "$table" 10 "$font" out/ x
 check "malformed HISTCHART_MEMORY" 1 "histchart: bad memory limit '12x': expected a number of bytes, with an optional K, M, G or T suffix$nl" 0 \
   env HISTCHART_MEMORY=12x "$bin" "$table" 10 "$font" out/
 # A name is shown as the user's bytes, each control byte as \xHH: a message stays one line and
