@@ -1,6 +1,7 @@
 #include "input/bytes/byte_source.h"
 
 #include <bzlib.h>
+#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <lz4frame.h>
 #include <lzma.h>
@@ -23,8 +24,6 @@
 namespace histchart {
 
 namespace {
-
-constexpr std::size_t kInputBuffer = std::size_t{256} << 10;
 
 bool starts_with(std::string_view bytes, std::string_view magic) {
   return bytes.substr(0, magic.size()) == magic;
@@ -186,7 +185,7 @@ void check_text(std::string_view first_bytes) {
 }
 
 RawInput::RawInput(int fd, std::string head)
-    : fd_(fd), buffer_(std::max(kInputBuffer, head.size())), end_(head.size()) {
+    : fd_(fd), buffer_(std::max(kBuffer, head.size())), end_(head.size()) {
   std::copy(head.begin(), head.end(), buffer_.begin());
   bytes_read_ = head.size();
 }
@@ -224,7 +223,9 @@ class PlainBytes {
 };
 
 // gzip through ISA-L's inflater, several times faster than zlib's; it checks each member's
-// CRC-32 and length itself.
+// CRC-32 and length itself. Each member's header is passed over here: the inflater reads one
+// with optional fields (a name, BGZF's extra field) only where it comes whole in one call, and
+// a read of a file or a pipe may end anywhere in it.
 class GzipBytes {
  public:
   std::size_t read(RawInput& in, char* out, std::size_t size) {
@@ -236,13 +237,11 @@ class GzipBytes {
           skip_zero_padding(in);
           return 0;
         }
-        // Reserved flag bits mean a header of a kind gzip does not know either.
-        if (got.size() >= 4 && (static_cast<unsigned char>(got[3]) & 0xe0) != 0) {
-          damaged("gzip", "invalid gzip header");
-        }
+        pass_header(in);
         isal_inflate_init(&state_);
-        state_.crc_flag = ISAL_GZIP;
+        state_.crc_flag = ISAL_GZIP_NO_HDR_VER;
         in_member_ = true;
+        got = in.fill();
       }
       if (got.empty()) cut_short("gzip");
       state_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(got.data()));
@@ -259,6 +258,59 @@ class GzipBytes {
   }
 
  private:
+  // Passes over the header `in` starts with, in as many reads as it comes in, checking what
+  // gzip checks: the method, the reserved flags, and the header's CRC where it has one.
+  static void pass_header(RawInput& in) {
+    std::uint32_t crc = 0;
+    auto pass = [&](std::string_view bytes) {
+      crc =
+          crc32_gzip_refl(crc, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+      in.consume(bytes.size());
+    };
+    // At least `n` bytes (n <= 10), all that are buffered.
+    auto take = [&](std::size_t n) {
+      const std::string_view got = in.fill(n);
+      if (got.size() < n) cut_short("gzip");
+      return got;
+    };
+    auto byte = [](std::string_view bytes, std::size_t at) {
+      return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]));
+    };
+    const std::string_view fixed = take(10);
+    const unsigned flags = byte(fixed, 3);
+    if (byte(fixed, 2) != 8) damaged("gzip", "unknown compression method");
+    // Reserved flag bits mean a header of a kind gzip does not know either.
+    if ((flags & 0xe0) != 0) damaged("gzip", "invalid gzip header");
+    pass(fixed.substr(0, 10));
+    std::size_t extra = 0;
+    if ((flags & 0x04) != 0) {
+      const std::string_view length = take(2);
+      extra = byte(length, 0) | byte(length, 1) << 8;
+      pass(length.substr(0, 2));
+    }
+    while (extra > 0) {
+      const std::string_view got = take(1).substr(0, extra);
+      extra -= got.size();
+      pass(got);
+    }
+    // The file name, then the comment, each ended by a zero byte.
+    for (const unsigned field : {0x08u, 0x10u}) {
+      for (bool ended = (flags & field) == 0; !ended;) {
+        const std::string_view got = take(1);
+        const std::size_t zero = got.find('\0');
+        ended = zero != std::string_view::npos;
+        pass(got.substr(0, ended ? zero + 1 : got.size()));
+      }
+    }
+    if ((flags & 0x02) != 0) {
+      const std::string_view check = take(2);
+      if ((byte(check, 0) | byte(check, 1) << 8) != (crc & 0xffff)) {
+        damaged("gzip", "its header checksum does not match");
+      }
+      in.consume(2);
+    }
+  }
+
   // Zero bytes to the end after the last member, as a tape or dd pads a file, are no data:
   // gzip and zcat pass over them too.
   static void skip_zero_padding(RawInput& in) {

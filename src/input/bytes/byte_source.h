@@ -47,11 +47,14 @@ inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 // format), then the descriptor.
 class RawInput {
  public:
+  // What one read asks for: a regular file is read in these, from its start.
+  static constexpr std::size_t kBuffer = std::size_t{256} << 10;
+
   RawInput(int fd, std::string head);
   // What is buffered and not yet consumed, reading more until it is at least `want` bytes or
   // the file ends: fewer only at the end, empty there. A magic number split between two reads
   // of a pipe is whole here.
-  // REQUIRES: want is at most the buffer's 256 KiB.
+  // REQUIRES: want is at most kBuffer.
   std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
   // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.

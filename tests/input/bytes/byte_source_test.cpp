@@ -4,6 +4,7 @@
 #include "input/bytes/byte_source.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "base/run_limits.h"
 #include "table_files.h"
 
 using namespace histchart;
@@ -101,6 +103,16 @@ const std::string kBBz2 =
     "\x00\x1f\xe0\x20\x00\x22\x34\x1a\x32\x10\x03\x07\x78\x77\x93\x4c\x0f\x17\x72\x45\x38\x50"
     "\x90\xc3\x71\xc4\x13"s;
 
+// What `fd` decodes to on `threads` threads, into `text`: "" or the reason it is refused with.
+std::string decode(int fd, Compression format, int threads, std::string& text) {
+  return refusal([&] {
+    ByteSource source(fd, format, {}, {threads, kNoMemoryLimit, UINT64_MAX});
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t got; (got = source.read(buffer.data(), buffer.size())) > 0;)
+      text.append(buffer.data(), got);
+  });
+}
+
 // `first`, then each byte of `slowly`, then `rest`, written into a pipe with a pause before
 // each byte, so that the byte comes in a read of its own.
 std::string read_pipe(Compression format, const std::string& first, const std::string& slowly,
@@ -117,18 +129,17 @@ std::string read_pipe(Compression format, const std::string& first, const std::s
     }
     ::close(ends[1]);
   });
-  const std::string reason = refusal([&] {
-    ByteSource source(ends[0], format, {});
-    char buffer[1024];
-    for (std::size_t got; (got = source.read(buffer, sizeof buffer)) > 0;) text.append(buffer, got);
-  });
+  const std::string reason = decode(ends[0], format, 1, text);
   writer.join();
   ::close(ends[0]);
   return reason;
 }
 
 TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
-  const std::string zeros(3000, '\0');
+  // Members whose headers have every optional field: BGZF's size, a name, a comment, its CRC.
+  const std::string zeros(3000, '\0'), named = stored_gzip(kB, 65535, true, true);
+  std::string bad_crc = named;
+  bad_crc[27] ^= 1;
   const struct {
     Compression format;
     std::string first, slowly, rest, text, reason;
@@ -138,6 +149,9 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros, kA, ""},
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros + "x", kA, kTrailing},
       {Compression::gzip, kAGz, "\x1f", "", kA, kTrailing},
+      {Compression::gzip, kAGz, named.substr(0, 30), named.substr(30), kA + kB, ""},
+      {Compression::gzip, bad_crc, "", "", "",
+       "its gzip data is damaged (its header checksum does not match)"},
       // A reserved flag bit in a member's header, which gzip refuses too.
       {Compression::gzip, kAGz, "", kBGz.substr(0, 3) + "\x20" + kBGz.substr(4), kA,
        "its gzip data is damaged (invalid gzip header)"},
@@ -148,6 +162,28 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
     std::string text;
     EXPECT_EQ(read_pipe(c.format, c.first, c.slowly, c.rest, text), c.reason) << c.text;
     EXPECT_EQ(text, c.text);
+  }
+}
+
+// A member's header with every optional field, cut by a regular file's reads wherever it may
+// be, read on one thread and on several (the members side by side).
+TEST(ByteSource, ReadsMemberHeadersCutByAFilesReads) {
+  const std::string last = stored_gzip("", 60000, true, true);  // bgzip's empty one
+  const std::size_t around =
+      stored_gzip(std::string(250000, 'x'), 60000, true, true).size() - 250000;
+  for (std::size_t cut = 1; cut < last.size() - 13; ++cut) {
+    const std::string text(RawInput::kBuffer - cut + last.size() - around, 'x'),
+        file = stored_gzip(text, 60000, true, true);
+    ASSERT_EQ(file.size() - last.size(), RawInput::kBuffer - cut);
+    const int fd = ::memfd_create("table", 0);
+    ASSERT_EQ(::write(fd, file.data(), file.size()), static_cast<ssize_t>(file.size()));
+    for (const int threads : {1, 3}) {
+      std::string got;
+      ::lseek(fd, 0, SEEK_SET);
+      EXPECT_EQ(decode(fd, Compression::gzip, threads, got), "") << cut;
+      EXPECT_TRUE(got == text) << cut << " on " << threads;
+    }
+    ::close(fd);
   }
 }
 
