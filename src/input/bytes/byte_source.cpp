@@ -178,8 +178,9 @@ void check_text(std::string_view first_bytes) {
     cannot_read("it is UTF-16 text; save it as ASCII or UTF-8");
   }
   if (block.find('\0') != std::string_view::npos) cannot_read("it holds binary data, not text");
-  // Read with LF line ends, it would be one header line: seven empty charts and no word why.
-  if (block.find('\r') != std::string_view::npos && block.find('\n') == std::string_view::npos) {
+  // Read with LF line ends, it would be one header line: seven empty charts and no word why. A
+  // CR that ends the bytes checked may have its LF just past them.
+  if (block.find('\r') < kTextCheckBytes - 1 && block.find('\n') == std::string_view::npos) {
     cannot_read("its lines end in CR alone (old Mac text); convert them to LF");
   }
 }

@@ -54,6 +54,7 @@ TEST(CheckText, RefusesWhatIsNoTextTableWithItsReason) {
       {"h\r\nh\r\nh\r\n1 2 3 4 5 6 7 8\r\n", ""},
       {text_tar, ""},
       {"h\rh\rh\r1 2 3 4 5 6 7 8\r", kCr},
+      {std::string(kTextCheckBytes - 1, 'h') + "\r", ""},  // its LF comes next
       {"PK\3\4\x14\0\0\0"s, kZip},
       {"PK\5\6"s + std::string(18, '\0'), kZip},
       {tar, kTar},
