@@ -16,6 +16,13 @@ Failure Failure::out_of_memory() {
   return failure;
 }
 
+Failure Failure::table_changed() {
+  Failure failure;
+  failure.what = "cannot read input table";
+  failure.reason = "it changed while it was read";
+  return failure;
+}
+
 Failure Failure::of_current_exception() {
   try {
     throw;

@@ -31,6 +31,9 @@ struct Failure {
   // allocation failure as out_of_memory(), anything else with its what().
   // REQUIRES: called inside a catch block.
   static Failure of_current_exception();
+  // "cannot read input table: it changed while it was read": read twice, the readings differ,
+  // or read once, its file ended before the size its reading was planned from.
+  static Failure table_changed();
 
   // The line printed for it, without a line break:
   //   histchart: <what> '<subject>': <reason>

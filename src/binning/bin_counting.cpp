@@ -30,12 +30,7 @@ MaybeFailure BinCounting::bins(std::array<std::vector<Bin>, kSeriesCount>& bins)
   for (std::size_t i = 0; i < bins.size(); ++i) {
     BinCounter counter = counters_[0][i];
     for (std::size_t w = 1; w < counters_.size(); ++w) counter.merge(counters_[w][i]);
-    if (!counter.complete()) {
-      Failure changed;
-      changed.what = "cannot read input table";
-      changed.reason = "it changed while it was read";
-      return changed;
-    }
+    if (!counter.complete()) return Failure::table_changed();
     bins[i] = counter.bins();
   }
   return std::nullopt;

@@ -37,14 +37,15 @@ bool same_file(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-[[noreturn]] void changed() { cannot_read("it changed while it was read"); }
+[[noreturn]] void changed() { throw Failure::table_changed(); }
 
 // Of a plain table, only the stretches are read, each on a worker.
 void read_plain(UnheldRecords& rest, int threads, Progress& progress, LongWordRoom& room,
                 const RowBatches& count) {
   std::vector<UnheldStretch>& stretches = rest.stretches;
   for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {
-    FileStretch stretch(rest.file.get(), stretches[i].end, room, &progress.done);
+    FileStretch stretch(rest.file.get(), static_cast<std::uint64_t>(rest.identity.st_size),
+                        stretches[i].end, room, &progress.done);
     TableScanner scanner = stretches[i].from;
     RowBatcher batcher(worker, count);
     read_records(stretch, scanner, batcher);

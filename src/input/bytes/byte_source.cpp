@@ -204,7 +204,10 @@ std::string_view RawInput::fill(std::size_t want) {
       const IoResult got =
           wake_ >= 0 ? read_once_or_wake(fd_, to, room, wake_) : read_once(fd_, to, room);
       if (got.error != 0) cannot_read(std::strerror(got.error));
-      if (got.bytes == 0) break;
+      if (got.bytes == 0) {
+        if (bytes_read_ < size_) throw Failure::table_changed();
+        break;
+      }
       end_ += got.bytes;
       bytes_read_ += got.bytes;
     }
@@ -565,6 +568,7 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       input_.bytes_read() == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   const int threads = regular_from_start ? decoding.beside(kPartsCost) : 1;
   const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (regular_from_start) input_.expect_size(size);
   auto side_by_side = [&](auto parts) {
     if (threads < 2) return;
     try {

@@ -57,6 +57,9 @@ class RawInput {
   // REQUIRES: want is at most kBuffer.
   std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
+  // A file that ends before `size` bytes were read was cut short while it was read: fill()
+  // raises Failure::table_changed there.
+  void expect_size(std::uint64_t size) { size_ = size; }
   // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.
   void wake_on(int wake) { wake_ = wake; }
   std::uint64_t bytes_read() const { return bytes_read_; }
@@ -67,6 +70,7 @@ class RawInput {
   std::vector<char> buffer_;
   std::size_t start_ = 0, end_ = 0;
   std::uint64_t bytes_read_ = 0;
+  std::uint64_t size_ = 0;
 };
 
 class PlainBytes;
