@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include <sys/stat.h>
 
@@ -63,6 +64,26 @@ bool is_lzma(std::string_view head) {
   const std::uint32_t top = dictionary & (UINT32_C(1) << (31 - std::countl_zero(dictionary | 1)));
   if (dictionary < 4096 || (dictionary != top && dictionary != top + top / 2)) return false;
   return head.substr(5, 8) == std::string(8, '\xff') || head.substr(10, 3) == std::string(3, '\0');
+}
+
+const char* name_of(Compression format) {
+  switch (format) {
+    case Compression::gzip:
+      return "gzip";
+    case Compression::zstd:
+      return "zstd";
+    case Compression::xz:
+      return "xz";
+    case Compression::bzip2:
+      return "bzip2";
+    case Compression::lz4:
+      return "lz4";
+    case Compression::lzma:
+      return "lzma";
+    case Compression::none:
+      break;
+  }
+  return "plain";
 }
 
 // A stream that ended with bytes after it that start no further stream of its format. The
@@ -348,7 +369,7 @@ class ZstdBytes {
   // Frames whose window is larger than `window` are refused before libzstd allocates it; up to
   // there, whatever libzstd's own default limit.
   explicit ZstdBytes(std::uint64_t window) : stream_(ZSTD_createDStream()), window_(window) {
-    if (!stream_) does_not_fit();
+    if (!stream_) decoder_does_not_fit("zstd");
     ZSTD_DCtx_setParameter(stream_, ZSTD_d_windowLogMax, ZSTD_WINDOWLOG_MAX);
   }
   ~ZstdBytes() { ZSTD_freeDStream(stream_); }
@@ -367,7 +388,7 @@ class ZstdBytes {
       ZSTD_outBuffer output{out, size, 0};
       const std::size_t result = ZSTD_decompressStream(stream_, &output, &input);
       in.consume(input.pos);
-      if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) does_not_fit();
+      if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) decoder_does_not_fit("zstd");
       if (ZSTD_isError(result)) damaged("zstd", ZSTD_getErrorName(result));
       in_frame_ = result != 0;
       if (output.pos > 0) return output.pos;
@@ -394,7 +415,8 @@ class ZstdBytes {
 class Lz4Bytes {
  public:
   Lz4Bytes() {
-    if (LZ4F_isError(LZ4F_createDecompressionContext(&context_, LZ4F_VERSION))) does_not_fit();
+    if (LZ4F_isError(LZ4F_createDecompressionContext(&context_, LZ4F_VERSION)))
+      decoder_does_not_fit("lz4");
   }
   ~Lz4Bytes() { LZ4F_freeDecompressionContext(context_); }
   Lz4Bytes(const Lz4Bytes&) = delete;
@@ -415,7 +437,7 @@ class Lz4Bytes {
       in.consume(consumed);
       if (LZ4F_isError(next)) {
         const std::string_view reason = LZ4F_getErrorName(next);
-        if (reason == "ERROR_allocation_failed") does_not_fit();
+        if (reason == "ERROR_allocation_failed") decoder_does_not_fit("lz4");
         damaged("lz4", reason);
       }
       in_frame_ = next != 0;
@@ -451,7 +473,7 @@ class XzBytes {
     } else {
       started = lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED);
     }
-    if (started != LZMA_OK) does_not_fit();
+    if (started != LZMA_OK) decoder_does_not_fit(format_);
   }
   ~XzBytes() { lzma_end(&stream_); }
   XzBytes(const XzBytes&) = delete;
@@ -482,7 +504,7 @@ class XzBytes {
         return made;
       }
       if (result == LZMA_BUF_ERROR && got.empty()) cut_short(format_);
-      if (result == LZMA_MEM_ERROR) does_not_fit();
+      if (result == LZMA_MEM_ERROR) decoder_does_not_fit(format_);
       if (result != LZMA_OK) damaged(format_, reason(result, legacy_));
       if (made > 0) return made;
     }
@@ -539,7 +561,7 @@ class Bzip2Bytes {
       if (result == BZ_STREAM_END) {
         in_stream_ = false;
       } else if (result == BZ_MEM_ERROR) {
-        does_not_fit();
+        decoder_does_not_fit("bzip2");
       } else if (result != BZ_OK) {
         damaged("bzip2", "data integrity error");
       }
@@ -550,7 +572,7 @@ class Bzip2Bytes {
  private:
   void start() {
     stream_ = bz_stream{};
-    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) does_not_fit();
+    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) decoder_does_not_fit("bzip2");
     in_stream_ = true;
   }
 
@@ -558,8 +580,8 @@ class Bzip2Bytes {
   bool in_stream_ = false;
 };
 
-ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding)
-    : input_(fd, std::move(head)) {
+ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding) try
+    : input_(fd, std::move(head)), format_(format) {
   // A regular file of independent parts is decoded on several threads, from its start; the list
   // of its parts comes out of what the decoding may take. Where that list cannot be made (not
   // even its memory had), one decoder reads it.
@@ -602,11 +624,19 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       decoder_ = std::make_unique<Bzip2Bytes>();
       break;
   }
+} catch (const std::bad_alloc&) {
+  // The read buffer, or the decoder's state.
+  if (format != Compression::none) decoder_does_not_fit(name_of(format));
 }
 
 ByteSource::ByteSource(ByteSource&&) noexcept = default;
 ByteSource& ByteSource::operator=(ByteSource&&) noexcept = default;
 ByteSource::~ByteSource() = default;
+
+void ByteSource::buffers_do_not_fit() const {
+  if (format_ == Compression::none) does_not_fit();
+  decoder_does_not_fit(name_of(format_));
+}
 
 std::uint64_t ByteSource::file_bytes_read() const {
   return side_by_side_ ? side_by_side_->file_bytes_read() : input_.bytes_read();

@@ -100,6 +100,9 @@ class ByteSource {
   void wake_on(int wake) { input_.wake_on(wake); }
   // Bytes taken from the file so far: compressed ones where the table is compressed.
   std::uint64_t file_bytes_read() const;
+  // Raises that the buffers the table is read into could not have their memory: for a
+  // compressed table, as its decoder's (decoder_does_not_fit); else as the table's not fitting.
+  [[noreturn]] void buffers_do_not_fit() const;
 
  private:
   RawInput input_;
@@ -109,6 +112,7 @@ class ByteSource {
   // In place of the decoder where the file is decoded side by side, until that fails.
   std::unique_ptr<SideBySide> side_by_side_;
   std::uint64_t handed_on_ = 0;
+  Compression format_;
 };
 
 }  // namespace histchart

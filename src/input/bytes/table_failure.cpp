@@ -45,6 +45,14 @@ void window_too_large(std::string_view window, std::uint64_t bytes) {
 
 void does_not_fit() { throw Failure::out_of_memory(); }
 
+void decoder_does_not_fit(const char* format) {
+  Failure failure;
+  failure.what = "out of memory reading";
+  failure.reason =
+      std::string("its ") + format + " decoder's buffers are more than the memory allows";
+  throw failure;
+}
+
 Failure reading_failure(Failure failure, const std::string& path) {
   if (failure.kind == Failure::Kind::out_of_memory) {
     failure.what = "out of memory reading";

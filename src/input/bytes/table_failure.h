@@ -33,6 +33,11 @@ namespace histchart {
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();
 
+// Raises "out of memory reading 'PATH': its FORMAT decoder's buffers are more than the memory
+// allows": the decoder of a compressed table, or the blocks it decodes into, could not have
+// their memory ("gzip", "zstd", ...).
+[[noreturn]] void decoder_does_not_fit(const char* format);
+
 // `failure` as the reading of `path` reports it: an allocation failure, wherever it came from,
 // is "out of memory reading 'PATH': the table does not fit in memory".
 Failure reading_failure(Failure failure, const std::string& path);
