@@ -66,24 +66,10 @@ bool is_lzma(std::string_view head) {
   return head.substr(5, 8) == std::string(8, '\xff') || head.substr(10, 3) == std::string(3, '\0');
 }
 
+// As the formats' own tools name them, in the order of Compression.
 const char* name_of(Compression format) {
-  switch (format) {
-    case Compression::gzip:
-      return "gzip";
-    case Compression::zstd:
-      return "zstd";
-    case Compression::xz:
-      return "xz";
-    case Compression::bzip2:
-      return "bzip2";
-    case Compression::lz4:
-      return "lz4";
-    case Compression::lzma:
-      return "lzma";
-    case Compression::none:
-      break;
-  }
-  return "plain";
+  constexpr const char* kNames[] = {"plain", "gzip", "zstd", "xz", "bzip2", "lz4", "lzma"};
+  return kNames[static_cast<int>(format)];
 }
 
 // A stream that ended with bytes after it that start no further stream of its format. The

@@ -46,7 +46,7 @@ void window_too_large(std::string_view window, std::uint64_t bytes) {
 void does_not_fit() { throw Failure::out_of_memory(); }
 
 void decoder_does_not_fit(const char* format) {
-  Failure failure;
+  Failure failure = Failure::out_of_memory();
   failure.what = "out of memory reading";
   failure.reason =
       std::string("its ") + format + " decoder's buffers are more than the memory allows";
@@ -54,7 +54,7 @@ void decoder_does_not_fit(const char* format) {
 }
 
 Failure reading_failure(Failure failure, const std::string& path) {
-  if (failure.kind == Failure::Kind::out_of_memory) {
+  if (failure.kind == Failure::Kind::out_of_memory && failure.what == "out of memory") {
     failure.what = "out of memory reading";
     failure.reason = "the table does not fit in memory";
     failure.status = kExitBadInput;
