@@ -1,17 +1,13 @@
-// A table too large to hold is read twice: what changed in between is noticed, as is a file
-// cut short while it is read once.
+// A table too large to hold is read twice: what changed in between is noticed.
 #include "input/second_reading.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
 #include <filesystem>
 
-#include "base/files.h"
 #include "binning/bin_counting.h"
-#include "input/bytes/file_stretch.h"
 #include "input/reading_cuts.h"
 #include "table_files.h"
 
@@ -65,34 +61,4 @@ TEST(SecondReading, NoticesATableThatChangesBetweenTheTwoReadings) {
     }
   }
   std::filesystem::remove(path);
-}
-
-// Cut at a line's end or a member's end, a file tells that it was cut only by its size: its
-// reading, planned from the size before the cut, notices where it meets its end.
-TEST(SecondReading, NoticesAFileCutShortWhileItIsReadOnce) {
-  const std::string text = example_table(3);  // a stored deflate block's worth
-  LongWordRoom room(0);
-  for (const bool gzip : {false, true}) {
-    const std::string path =
-        write_file("cut.txt", gzip ? stored_gzip(text + text, text.size()) : text + text);
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY));
-    const auto size = std::filesystem::file_size(path);
-    try {
-      if (gzip) {
-        ByteSource source(file.get(), Compression::gzip, {});
-        std::filesystem::resize_file(path, size / 2);
-        for (char buffer[4096]; source.read(buffer, sizeof buffer) > 0;) {
-        }
-      } else {
-        FileStretch stretch(file.get(), size, kToTableEnd, room);
-        std::filesystem::resize_file(path, size / 2);
-        stretch.at(0);
-      }
-      ADD_FAILURE() << "not noticed, gzip " << gzip;
-    } catch (const Failure& failure) {
-      EXPECT_EQ(failure.line(),
-                "histchart: cannot read input table '': it changed while it was read");
-    }
-    std::filesystem::remove(path);
-  }
 }

@@ -101,22 +101,19 @@ inline std::string stored_gzip(const std::string& text, std::size_t member = 655
   auto le = [&](std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i) & 0xff);
   };
-  const std::string fields = named ? "t.txt\0c\0"s : "";
   for (std::size_t from = 0;; from += member) {
     const std::string part = text.substr(std::min(from, text.size()), member);
     if (part.empty() && !bgzf && from > 0) return file;
-    const std::size_t header = file.size();
-    file += "\x1f\x8b\x08"s + static_cast<char>((bgzf ? 0x04 : 0) | (named ? 0x1a : 0)) +
+    const std::size_t start = file.size();
+    file += "\x1f\x8b\x08"s + static_cast<char>((bgzf ? 4 : 0) | (named ? 0x1a : 0)) +
             "\0\0\0\0\0\xff"s;
     if (bgzf) {
       file += "\x06\0BC\x02\0"s;
-      le(static_cast<std::uint32_t>(18 + fields.size() + (named ? 2 : 0) + 5 + part.size() + 8 - 1),
-         2);
+      le(static_cast<std::uint32_t>((named ? 28 : 18) + 5 + part.size() + 8 - 1), 2);
     }
-    file += fields;
     if (named) {
-      le(crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(file.data()) + header,
-                         file.size() - header),
+      file += "t.txt\0c\0"s;
+      le(crc32_gzip_refl(0, reinterpret_cast<unsigned char*>(&file[start]), file.size() - start),
          2);
     }
     file += '\x01';  // the last deflate block, stored
