@@ -31,3 +31,9 @@ check "UTF-16 without a byte-order mark" 2 "histchart: cannot read input table '
 printf 'h\nh\nh\n1 nan 2 3 4 5 6 7\n2 inf 3 4 5 6 7 8\n3 -inf 1 1 1 1 1 9\n' >nan.txt
 check "dSOC not finite" 0 "histchart: left out values of 'dSOC': 3 are not finite numbers$nl" 7 \
   "$bin" nan.txt 10 "$font" out/
+# Where the run itself barely fits, a compressed table's decoder cannot have its buffers: said
+# so, not that the table does not fit.
+if [ -n "${mapped:-}" ]; then
+  check "gzip, its decoder's buffers beyond ulimit -v" 2 "histchart: out of memory reading 'sweep.gz': its gzip decoder's buffers are more than the memory allows$nl" 0 \
+    bash -c 'ulimit -v "$1"; exec "${@:2}"' - $((mapped + 3072)) "$bin" sweep.gz 10 "$font" out/
+fi

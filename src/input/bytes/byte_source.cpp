@@ -1,6 +1,7 @@
 #include "input/bytes/byte_source.h"
 
 #include <bzlib.h>
+#include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 #include <lz4frame.h>
 #include <lzma.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include <sys/stat.h>
 
@@ -23,8 +25,6 @@
 namespace histchart {
 
 namespace {
-
-constexpr std::size_t kInputBuffer = std::size_t{256} << 10;
 
 bool starts_with(std::string_view bytes, std::string_view magic) {
   return bytes.substr(0, magic.size()) == magic;
@@ -64,6 +64,12 @@ bool is_lzma(std::string_view head) {
   const std::uint32_t top = dictionary & (UINT32_C(1) << (31 - std::countl_zero(dictionary | 1)));
   if (dictionary < 4096 || (dictionary != top && dictionary != top + top / 2)) return false;
   return head.substr(5, 8) == std::string(8, '\xff') || head.substr(10, 3) == std::string(3, '\0');
+}
+
+// As the formats' own tools name them, in the order of Compression.
+const char* name_of(Compression format) {
+  constexpr const char* kNames[] = {"plain", "gzip", "zstd", "xz", "bzip2", "lz4", "lzma"};
+  return kNames[static_cast<int>(format)];
 }
 
 // A stream that ended with bytes after it that start no further stream of its format. The
@@ -179,14 +185,15 @@ void check_text(std::string_view first_bytes) {
     cannot_read("it is UTF-16 text; save it as ASCII or UTF-8");
   }
   if (block.find('\0') != std::string_view::npos) cannot_read("it holds binary data, not text");
-  // Read with LF line ends, it would be one header line: seven empty charts and no word why.
-  if (block.find('\r') != std::string_view::npos && block.find('\n') == std::string_view::npos) {
+  // Read with LF line ends, it would be one header line: seven empty charts and no word why. A
+  // CR that ends the bytes checked may have its LF just past them.
+  if (block.find('\r') < kTextCheckBytes - 1 && block.find('\n') == std::string_view::npos) {
     cannot_read("its lines end in CR alone (old Mac text); convert them to LF");
   }
 }
 
 RawInput::RawInput(int fd, std::string head)
-    : fd_(fd), buffer_(std::max(kInputBuffer, head.size())), end_(head.size()) {
+    : fd_(fd), buffer_(std::max(kBuffer, head.size())), end_(head.size()) {
   std::copy(head.begin(), head.end(), buffer_.begin());
   bytes_read_ = head.size();
 }
@@ -204,7 +211,10 @@ std::string_view RawInput::fill(std::size_t want) {
       const IoResult got =
           wake_ >= 0 ? read_once_or_wake(fd_, to, room, wake_) : read_once(fd_, to, room);
       if (got.error != 0) cannot_read(std::strerror(got.error));
-      if (got.bytes == 0) break;
+      if (got.bytes == 0) {
+        if (bytes_read_ < size_) throw Failure::table_changed();
+        break;
+      }
       end_ += got.bytes;
       bytes_read_ += got.bytes;
     }
@@ -224,7 +234,9 @@ class PlainBytes {
 };
 
 // gzip through ISA-L's inflater, several times faster than zlib's; it checks each member's
-// CRC-32 and length itself.
+// CRC-32 and length itself. Each member's header is passed over here: the inflater reads one
+// with optional fields (a name, BGZF's extra field) only where it comes whole in one call, and
+// a read of a file or a pipe may end anywhere in it.
 class GzipBytes {
  public:
   std::size_t read(RawInput& in, char* out, std::size_t size) {
@@ -236,13 +248,11 @@ class GzipBytes {
           skip_zero_padding(in);
           return 0;
         }
-        // Reserved flag bits mean a header of a kind gzip does not know either.
-        if (got.size() >= 4 && (static_cast<unsigned char>(got[3]) & 0xe0) != 0) {
-          damaged("gzip", "invalid gzip header");
-        }
+        pass_header(in);
         isal_inflate_init(&state_);
-        state_.crc_flag = ISAL_GZIP;
+        state_.crc_flag = ISAL_GZIP_NO_HDR_VER;
         in_member_ = true;
+        got = in.fill();
       }
       if (got.empty()) cut_short("gzip");
       state_.next_in = reinterpret_cast<std::uint8_t*>(const_cast<char*>(got.data()));
@@ -259,6 +269,59 @@ class GzipBytes {
   }
 
  private:
+  // Passes over the header `in` starts with, in as many reads as it comes in, checking what
+  // gzip checks: the method, the reserved flags, and the header's CRC where it has one.
+  static void pass_header(RawInput& in) {
+    std::uint32_t crc = 0;
+    auto pass = [&](std::string_view bytes) {
+      crc =
+          crc32_gzip_refl(crc, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+      in.consume(bytes.size());
+    };
+    // At least `n` bytes (n <= 10), all that are buffered.
+    auto take = [&](std::size_t n) {
+      const std::string_view got = in.fill(n);
+      if (got.size() < n) cut_short("gzip");
+      return got;
+    };
+    auto byte = [](std::string_view bytes, std::size_t at) {
+      return static_cast<unsigned>(static_cast<unsigned char>(bytes[at]));
+    };
+    const std::string_view fixed = take(10);
+    const unsigned flags = byte(fixed, 3);
+    if (byte(fixed, 2) != 8) damaged("gzip", "unknown compression method");
+    // Reserved flag bits mean a header of a kind gzip does not know either.
+    if ((flags & 0xe0) != 0) damaged("gzip", "invalid gzip header");
+    pass(fixed.substr(0, 10));
+    std::size_t extra = 0;
+    if ((flags & 0x04) != 0) {
+      const std::string_view length = take(2);
+      extra = byte(length, 0) | byte(length, 1) << 8;
+      pass(length.substr(0, 2));
+    }
+    while (extra > 0) {
+      const std::string_view got = take(1).substr(0, extra);
+      extra -= got.size();
+      pass(got);
+    }
+    // The file name, then the comment, each ended by a zero byte.
+    for (const unsigned field : {0x08u, 0x10u}) {
+      for (bool ended = (flags & field) == 0; !ended;) {
+        const std::string_view got = take(1);
+        const std::size_t zero = got.find('\0');
+        ended = zero != std::string_view::npos;
+        pass(got.substr(0, ended ? zero + 1 : got.size()));
+      }
+    }
+    if ((flags & 0x02) != 0) {
+      const std::string_view check = take(2);
+      if ((byte(check, 0) | byte(check, 1) << 8) != (crc & 0xffff)) {
+        damaged("gzip", "its header checksum does not match");
+      }
+      in.consume(2);
+    }
+  }
+
   // Zero bytes to the end after the last member, as a tape or dd pads a file, are no data:
   // gzip and zcat pass over them too.
   static void skip_zero_padding(RawInput& in) {
@@ -292,7 +355,7 @@ class ZstdBytes {
   // Frames whose window is larger than `window` are refused before libzstd allocates it; up to
   // there, whatever libzstd's own default limit.
   explicit ZstdBytes(std::uint64_t window) : stream_(ZSTD_createDStream()), window_(window) {
-    if (!stream_) does_not_fit();
+    if (!stream_) decoder_does_not_fit("zstd");
     ZSTD_DCtx_setParameter(stream_, ZSTD_d_windowLogMax, ZSTD_WINDOWLOG_MAX);
   }
   ~ZstdBytes() { ZSTD_freeDStream(stream_); }
@@ -311,7 +374,7 @@ class ZstdBytes {
       ZSTD_outBuffer output{out, size, 0};
       const std::size_t result = ZSTD_decompressStream(stream_, &output, &input);
       in.consume(input.pos);
-      if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) does_not_fit();
+      if (ZSTD_getErrorCode(result) == ZSTD_error_memory_allocation) decoder_does_not_fit("zstd");
       if (ZSTD_isError(result)) damaged("zstd", ZSTD_getErrorName(result));
       in_frame_ = result != 0;
       if (output.pos > 0) return output.pos;
@@ -338,7 +401,8 @@ class ZstdBytes {
 class Lz4Bytes {
  public:
   Lz4Bytes() {
-    if (LZ4F_isError(LZ4F_createDecompressionContext(&context_, LZ4F_VERSION))) does_not_fit();
+    if (LZ4F_isError(LZ4F_createDecompressionContext(&context_, LZ4F_VERSION)))
+      decoder_does_not_fit("lz4");
   }
   ~Lz4Bytes() { LZ4F_freeDecompressionContext(context_); }
   Lz4Bytes(const Lz4Bytes&) = delete;
@@ -359,7 +423,7 @@ class Lz4Bytes {
       in.consume(consumed);
       if (LZ4F_isError(next)) {
         const std::string_view reason = LZ4F_getErrorName(next);
-        if (reason == "ERROR_allocation_failed") does_not_fit();
+        if (reason == "ERROR_allocation_failed") decoder_does_not_fit("lz4");
         damaged("lz4", reason);
       }
       in_frame_ = next != 0;
@@ -395,7 +459,7 @@ class XzBytes {
     } else {
       started = lzma_stream_decoder(&stream_, UINT64_MAX, LZMA_CONCATENATED);
     }
-    if (started != LZMA_OK) does_not_fit();
+    if (started != LZMA_OK) decoder_does_not_fit(format_);
   }
   ~XzBytes() { lzma_end(&stream_); }
   XzBytes(const XzBytes&) = delete;
@@ -426,7 +490,7 @@ class XzBytes {
         return made;
       }
       if (result == LZMA_BUF_ERROR && got.empty()) cut_short(format_);
-      if (result == LZMA_MEM_ERROR) does_not_fit();
+      if (result == LZMA_MEM_ERROR) decoder_does_not_fit(format_);
       if (result != LZMA_OK) damaged(format_, reason(result, legacy_));
       if (made > 0) return made;
     }
@@ -483,7 +547,7 @@ class Bzip2Bytes {
       if (result == BZ_STREAM_END) {
         in_stream_ = false;
       } else if (result == BZ_MEM_ERROR) {
-        does_not_fit();
+        decoder_does_not_fit("bzip2");
       } else if (result != BZ_OK) {
         damaged("bzip2", "data integrity error");
       }
@@ -494,7 +558,7 @@ class Bzip2Bytes {
  private:
   void start() {
     stream_ = bz_stream{};
-    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) does_not_fit();
+    if (BZ2_bzDecompressInit(&stream_, 0, 0) != BZ_OK) decoder_does_not_fit("bzip2");
     in_stream_ = true;
   }
 
@@ -502,8 +566,8 @@ class Bzip2Bytes {
   bool in_stream_ = false;
 };
 
-ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding)
-    : input_(fd, std::move(head)) {
+ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThreads decoding) try
+    : input_(fd, std::move(head)), format_(format) {
   // A regular file of independent parts is decoded on several threads, from its start; the list
   // of its parts comes out of what the decoding may take. Where that list cannot be made (not
   // even its memory had), one decoder reads it.
@@ -512,6 +576,7 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       input_.bytes_read() == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
   const int threads = regular_from_start ? decoding.beside(kPartsCost) : 1;
   const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (regular_from_start) input_.expect_size(size);
   auto side_by_side = [&](auto parts) {
     if (threads < 2) return;
     try {
@@ -545,11 +610,19 @@ ByteSource::ByteSource(int fd, Compression format, std::string head, DecodingThr
       decoder_ = std::make_unique<Bzip2Bytes>();
       break;
   }
+} catch (const std::bad_alloc&) {
+  // The read buffer, or the decoder's state.
+  if (format != Compression::none) decoder_does_not_fit(name_of(format));
 }
 
 ByteSource::ByteSource(ByteSource&&) noexcept = default;
 ByteSource& ByteSource::operator=(ByteSource&&) noexcept = default;
 ByteSource::~ByteSource() = default;
+
+void ByteSource::buffers_do_not_fit() const {
+  if (format_ == Compression::none) does_not_fit();
+  decoder_does_not_fit(name_of(format_));
+}
 
 std::uint64_t ByteSource::file_bytes_read() const {
   return side_by_side_ ? side_by_side_->file_bytes_read() : input_.bytes_read();

@@ -47,13 +47,19 @@ inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 // format), then the descriptor.
 class RawInput {
  public:
+  // What one read asks for: a regular file is read in these, from its start.
+  static constexpr std::size_t kBuffer = std::size_t{256} << 10;
+
   RawInput(int fd, std::string head);
   // What is buffered and not yet consumed, reading more until it is at least `want` bytes or
   // the file ends: fewer only at the end, empty there. A magic number split between two reads
   // of a pipe is whole here.
-  // REQUIRES: want is at most the buffer's 256 KiB.
+  // REQUIRES: want is at most kBuffer.
   std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
+  // A file that ends before `size` bytes were read was cut short while it was read: fill()
+  // raises Failure::table_changed there.
+  void expect_size(std::uint64_t size) { size_ = size; }
   // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.
   void wake_on(int wake) { wake_ = wake; }
   std::uint64_t bytes_read() const { return bytes_read_; }
@@ -64,6 +70,7 @@ class RawInput {
   std::vector<char> buffer_;
   std::size_t start_ = 0, end_ = 0;
   std::uint64_t bytes_read_ = 0;
+  std::uint64_t size_ = 0;
 };
 
 class PlainBytes;
@@ -93,6 +100,9 @@ class ByteSource {
   void wake_on(int wake) { input_.wake_on(wake); }
   // Bytes taken from the file so far: compressed ones where the table is compressed.
   std::uint64_t file_bytes_read() const;
+  // Raises that the buffers the table is read into could not have their memory: for a
+  // compressed table, as its decoder's (decoder_does_not_fit); else as the table's not fitting.
+  [[noreturn]] void buffers_do_not_fit() const;
 
  private:
   RawInput input_;
@@ -102,6 +112,7 @@ class ByteSource {
   // In place of the decoder where the file is decoded side by side, until that fails.
   std::unique_ptr<SideBySide> side_by_side_;
   std::uint64_t handed_on_ = 0;
+  Compression format_;
 };
 
 }  // namespace histchart

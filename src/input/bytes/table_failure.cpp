@@ -45,12 +45,21 @@ void window_too_large(std::string_view window, std::uint64_t bytes) {
 
 void does_not_fit() { throw Failure::out_of_memory(); }
 
+void decoder_does_not_fit(const char* format) {
+  Failure failure = Failure::out_of_memory();
+  failure.kind = Failure::Kind::named_out_of_memory;
+  failure.what = "out of memory reading";
+  failure.reason =
+      std::string("its ") + format + " decoder's buffers are more than the memory allows";
+  throw failure;
+}
+
 Failure reading_failure(Failure failure, const std::string& path) {
   if (failure.kind == Failure::Kind::out_of_memory) {
     failure.what = "out of memory reading";
     failure.reason = "the table does not fit in memory";
     failure.status = kExitBadInput;
-    failure.kind = Failure::Kind::stated;
+    failure.kind = Failure::Kind::named_out_of_memory;
   }
   if (failure.subject.empty() && !failure.what.empty()) failure.subject = path;
   return failure;
