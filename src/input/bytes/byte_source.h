@@ -18,30 +18,9 @@
 #include <vector>
 
 #include "input/bytes/decoding_threads.h"
+#include "input/bytes/table_format.h"
 
 namespace histchart {
-
-enum class Compression { none, gzip, zstd, xz, bzip2, lz4, lzma };
-
-// The format that the leading bytes of a table announce, past any skippable frames (zstd's
-// and lz4's, which share their magic numbers).
-Compression sniff_compression(std::string_view head);
-// How many leading bytes sniff_compression needs to tell the format (and a zstd frame's
-// window) from `head`, the bytes read so far: more than it holds only where its skippable
-// frames are not yet passed; never more than kTextCheckBytes.
-std::size_t sniff_bytes_wanted(std::string_view head);
-
-// The memory for past bytes that the decoder of `format` needs from the start of `head`: the
-// window of the first zstd frame past skippable frames, or the dictionary of a .lzma stream.
-// 0 for other formats, or where `head` does not show it.
-std::uint64_t decoder_window(Compression format, std::string_view head);
-
-// Refuses (cannot_read) a table whose first bytes (at least the first 64 KiB of it,
-// after decompression) are not text: an archive or compressed data of a format that is not
-// read, UTF-32 or UTF-16 (a byte-order mark at the start, or zero bytes where ASCII text in
-// them has them) or binary data (a NUL byte).
-void check_text(std::string_view first_bytes);
-inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 
 // Compressed bytes as they come from the file: `head` first (bytes already read to sniff the
 // format), then the descriptor.

@@ -43,6 +43,12 @@ void window_too_large(std::string_view window, std::uint64_t bytes) {
   throw failure;
 }
 
+// A stream that ended with bytes after it that start no further stream of its format. The
+// formats' own tools warn and go on; a table that is not what it seems is refused here.
+[[noreturn]] void trailing_data(const char* format) {
+  cannot_read(std::string("it has data after its ") + format + " stream");
+}
+
 void does_not_fit() { throw Failure::out_of_memory(); }
 
 void decoder_does_not_fit(const char* format) {

@@ -30,6 +30,11 @@ namespace histchart {
 // rounded up).
 [[noreturn]] void window_too_large(std::string_view window, std::uint64_t bytes);
 
+// Raises "it has data after its FORMAT stream": bytes after a stream that start no further
+// stream of its format. The formats' own tools warn and go on; a table that is not what it
+// seems is refused here.
+[[noreturn]] void trailing_data(const char* format);
+
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();
 
