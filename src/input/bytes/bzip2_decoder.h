@@ -1,4 +1,4 @@
-// The Bzip2 decoder of ByteSource; byte_source.cpp alone includes it.
+// The bzip2 decoder of ByteSource; byte_source.cpp alone includes it.
 #pragma once
 
 #include <bzlib.h>

@@ -1,4 +1,4 @@
-// The Gzip decoder of ByteSource; byte_source.cpp alone includes it.
+// The gzip decoder of ByteSource; byte_source.cpp alone includes it.
 #pragma once
 
 #include <isa-l/crc.h>

@@ -1,4 +1,4 @@
-// The Lz4 decoder of ByteSource; byte_source.cpp alone includes it.
+// The lz4 decoder of ByteSource; byte_source.cpp alone includes it.
 #pragma once
 
 #include <lz4frame.h>

@@ -1,4 +1,4 @@
-// The Xz decoder of ByteSource; byte_source.cpp alone includes it.
+// The xz and .lzma decoder of ByteSource; byte_source.cpp alone includes it.
 #pragma once
 
 #include <lzma.h>

@@ -1,4 +1,4 @@
-// The Zstd decoder of ByteSource; byte_source.cpp alone includes it.
+// The zstd decoder of ByteSource; byte_source.cpp alone includes it.
 #pragma once
 
 #define ZSTD_STATIC_LINKING_ONLY  // the frame header, read before libzstd takes its window
