@@ -1,8 +1,10 @@
 // Entry point: checks the command line, runs one job, prints what stopped it and turns its
 // outcome into an exit status.
 #include <malloc.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -44,6 +46,18 @@ MaybeFailure run(char** argv, int& unwritten) {
                            "expected a number of bytes, with an optional K, M, G or T suffix");
     }
     memory_limit = *size;
+  }
+  // Under a stack too small for the deepest path of a run, the main thread would die of SIGSEGV
+  // part-way, perhaps with some charts written: it is refused before anything is read.
+  if (const std::uint64_t needed = stack_needed(argv, environ);
+      system.stack_limit && *system.stack_limit < needed) {
+    Failure failure;
+    failure.what = "out of memory reading";
+    failure.subject = argv[1];
+    failure.reason = "a stack of " + std::to_string(*system.stack_limit >> 10) +
+                     " KiB (ulimit -s) is too small: the run needs " +
+                     std::to_string(needed >> 10) + " KiB";
+    return failure;
   }
   // A file size limit must show up as a failed write that we report, not kill the process
   // half-way through a chart.
