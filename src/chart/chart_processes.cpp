@@ -232,7 +232,13 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
       if (pid == 0) follow_run(run);
       if (pid > 0) set_chart_helper(slot, pid);
     }
-    if (pid == 0) run_helper(to.get(), *counters, names, work);
+    if (pid == 0) {
+      // A helper needs only its write end: each descriptor it holds is one fewer for its chart
+      // under `ulimit -n`.
+      from = FileDescriptor();
+      for (Helper& helper : helpers.all()) helper.from = FileDescriptor();
+      run_helper(to.get(), *counters, names, work);
+    }
     if (pid < 0) break;
     helpers.all().push_back({pid, std::move(from), slot});
   }

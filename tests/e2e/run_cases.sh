@@ -96,10 +96,11 @@ if [ -n "${mapped:-}" ]; then
   [[ "$seen" == *b*d* ]] || fail "ulimit -v, 10000 bins: the bins and the charts not both met ($seen)"
 fi
 
-# A small stack: the charts whole, or (below what the deepest path of a run takes) status 2 and
-# one line before anything is read; never SIGSEGV. The sanitizers' frames need more stack.
+# A small stack or few file descriptors: the charts whole, every one with its text, or (below
+# what the deepest path of a run takes) status 2 and one line before anything is read; never
+# SIGSEGV. The sanitizers' frames need more stack.
 if ! ldd "$bin" | grep -q libasan; then
-  for limit in "-s 32" "-s 64"; do
+  for limit in "-s 32" "-s 64" "-n 4" "-n 5"; do
     want=(0 "" 7)
     [ "$limit" != "-s 32" ] ||
       want=(2 "histchart: out of memory reading '$table': a stack of 32 KiB \(ulimit -s\) is too small: the run needs [0-9]+ KiB$nl" 0)
