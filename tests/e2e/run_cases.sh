@@ -108,3 +108,10 @@ if ! ldd "$bin" | grep -q libasan; then
     [ "${want[0]}" != 0 ] || same_charts "ulimit $limit" example
   done
 fi
+# "-" is standard input. --help and --version answer on standard output.
+check "- from a pipe" 0 "" 7 bash -c 'gzip -c "$0" | exec "$@"' "$table" "$bin" - 10 "$font" out/
+same_charts "- from a pipe" example
+help=$("$bin" --help 2>stderr) && [ ! -s stderr ] &&
+  [[ "$help" == "$bin input_file bin_count font_filename$nl"*"man histchart" ]] || fail "--help: $help"
+version=$("$bin" --version 2>stderr) && [ ! -s stderr ] &&
+  [[ "$version" =~ ^histchart\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: $version"
