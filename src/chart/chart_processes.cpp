@@ -176,7 +176,7 @@ struct Helper {
 // Reads what a helper sends until it ends, and waits for it.
 std::string finish(Helper& helper) {
   std::string bytes;
-  char buffer[1 << 16];
+  char buffer[4096];  // records are short; under a small stack limit every frame counts
   for (;;) {
     const IoResult got = read_once(helper.from.get(), buffer, sizeof buffer);
     if (got.bytes == 0) break;
@@ -234,7 +234,13 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
       if (pid == 0) follow_run(run);
       if (pid > 0) set_chart_helper(slot, pid);
     }
-    if (pid == 0) run_helper(to.get(), *counters, names, work);
+    if (pid == 0) {
+      // A helper needs only its write end: each descriptor it holds is one fewer for its chart
+      // under `ulimit -n`.
+      from = FileDescriptor();
+      for (Helper& helper : helpers.all()) helper.from = FileDescriptor();
+      run_helper(to.get(), *counters, names, work);
+    }
     if (pid < 0) break;
     helpers.all().push_back({pid, std::move(from), slot});
   }

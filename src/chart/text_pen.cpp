@@ -3,9 +3,14 @@
 #include <gd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include "base/files.h"
 
 namespace histchart {
 
@@ -18,14 +23,28 @@ bool not_a_regular_file(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+// Why `path` cannot be opened, if it cannot: GD says "Could not find/open font" for every reason
+// (no such file, no permission, no file descriptor left).
+std::optional<std::string> open_failure(const std::string& path) {
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return std::strerror(errno);
+  return std::nullopt;
+}
+
 // GD's message for a font it cannot open, which it gives for a directory too.
 constexpr char kUnopenedFont[] = "draw_text() error: Could not find/open font";
 
+int font_caches = 0;  // alive on this thread: the outermost sets GD's cache up and shuts it down
+
 }  // namespace
 
-FontCache::FontCache() { gdFontCacheSetup(); }
+FontCache::FontCache() {
+  if (font_caches++ == 0) gdFontCacheSetup();
+}
 
-FontCache::~FontCache() { gdFontCacheShutdown(); }
+FontCache::~FontCache() {
+  if (--font_caches == 0) gdFontCacheShutdown();
+}
 
 TextPen::TextPen(std::string font) : font_(std::move(font)), refused_(not_a_regular_file(font_)) {}
 
@@ -65,8 +84,12 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
 MaybeFailure font_failure(const std::string& font) {
   std::optional<std::string> reason;
   if (not_a_regular_file(font)) {
-    reason = "it is not a regular file";
+    reason = "it is not a regular file";  // and never opened: a FIFO would wait for a writer
   } else {
+    reason = open_failure(font);
+  }
+  if (!reason) {
+    // Within a cache that outlives this call, the font stays loaded there.
     const FontCache fonts;
     std::array<int, 8> box{};
     // A label's size and characters: the failures that matter (no file, not a font) do not

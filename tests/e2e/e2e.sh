@@ -207,9 +207,15 @@ fi
 # Under umask 002 a chart made 0644 (664 expected) or 0600 would show.
 check "forgiving bin count, a name prefix, umask 002" 0 "" 7 bash -c 'umask 002; exec "$0" "$@"' "$bin" "$table" " 7x" "$font" out/run7_
 [ "$(stat -c %a out/run7_N_leaching.jpg)" = 664 ] || fail "prefix and umask: no out/run7_N_leaching.jpg of mode 664"
-# One bin: the title, "Count" and six count labels a chart, each measured and drawn.
-check "missing font" 0 "histchart: cannot use font 'no/font.ttf': Could not find/open font; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 7 \
-  "$bin" "$table" 1 no/font.ttf out/
+# One bin: the title, "Count" and six count labels a chart, each measured and drawn. A font
+# that cannot be opened is named with the system's reason (root reads it without its override).
+cp "$font" unreadable.ttf && chmod 000 unreadable.ttf
+plain_user=()
+[ "$(id -u)" != 0 ] || plain_user=(setpriv --bounding-set=-dac_override,-dac_read_search)
+for font_case in "no/font.ttf:No such file or directory" "unreadable.ttf:Permission denied"; do
+  check "font ${font_case%%:*}" 0 "histchart: cannot use font '${font_case%%:*}': ${font_case#*:}; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 7 \
+    "${plain_user[@]}" "$bin" "$table" 1 "${font_case%%:*}" out/
+done
 # FONT and PREFIX swapped: the font named is the wrong argument.
 check "font and prefix swapped" 0 "histchart: cannot use font 'out/': [^$nl]*; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl)*" 0 \
   "$bin" "$table" 1 out/ swapped_

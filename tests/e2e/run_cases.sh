@@ -95,3 +95,22 @@ if [ -n "${mapped:-}" ]; then
   done
   [[ "$seen" == *b*d* ]] || fail "ulimit -v, 10000 bins: the bins and the charts not both met ($seen)"
 fi
+
+# A small stack or few file descriptors: the charts whole, every one with its text, or (below
+# what the deepest path of a run takes) status 2 and one line before anything is read; never
+# SIGSEGV. The sanitizers' frames need more stack.
+if ! ldd "$bin" | grep -q libasan; then
+  check "ulimit -s 32" 2 "histchart: out of memory reading '$table': a stack of 32 KiB \(ulimit -s\) is too small: the run needs [0-9]+ KiB$nl" 0 \
+    bash -c 'ulimit -s 32; exec "$@"' - "$bin" "$table" 10 "$font" out/
+  for limit in "-s 64" "-n 4" "-n 5"; do
+    check "ulimit $limit" 0 "" 7 bash -c 'ulimit $1; exec "${@:2}"' - "$limit" "$bin" "$table" 10 "$font" out/
+    same_charts "ulimit $limit" example
+  done
+fi
+# "-" is standard input. --help and --version answer on standard output.
+check "- from a pipe" 0 "" 7 bash -c 'gzip -c "$0" | exec "$@"' "$table" "$bin" - 10 "$font" out/
+same_charts "- from a pipe" example
+help=$("$bin" --help 2>stderr) && [ ! -s stderr ] &&
+  [[ "$help" == "$bin input_file bin_count font_filename$nl"*"man histchart" ]] || fail "--help: $help"
+version=$("$bin" --version 2>stderr) && [ ! -s stderr ] &&
+  [[ "$version" =~ ^histchart\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: $version"

@@ -18,7 +18,7 @@ bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 [[noreturn]] void refuse_word(int fd, std::uint64_t offset, const std::vector<char>& buffer) {
   std::uint64_t start = offset + buffer.size();
   while (start > offset && !blank(buffer[start - offset - 1])) --start;
-  char chunk[1 << 14];
+  char chunk[4096];  // off the path a run takes unless it fails: a page at a time will do
   std::uint64_t line = 1, at = 0;
   for (IoResult got;
        at < start &&
