@@ -22,27 +22,32 @@ inline constexpr int kExitUnwritten = 3;  // at least one chart could not be wri
 
 struct Failure {
   enum class Kind {
-    stated,         // what, subject and reason say it all
-    out_of_memory,  // an allocation failed that no code has named yet: the first code that
-                    // knows what it was doing names it (and makes it stated)
-    table_changed,  // the table is not what an earlier reading of it found
+    stated,               // what, subject and reason say it all
+    out_of_memory,        // an allocation failed that no code has named yet: the first code that
+                          // knows what it was doing names it
+    named_out_of_memory,  // an allocation failed, and the code it failed in has named it
+    table_changed,        // the table is not what an earlier reading of it found
   };
 
   // An allocation that failed, somewhere below the code that knows what it was doing.
   static Failure out_of_memory();
-  // The table changed between two readings, or while it was read; the subject is left to the
-  // code that knows the path.
-  static Failure table_changed();
   // The failure that the exception being handled stands for: a thrown Failure itself, an
   // allocation failure as out_of_memory(), anything else with its what().
   // REQUIRES: called inside a catch block.
   static Failure of_current_exception();
+  // "cannot read input table: it changed while it was read": read twice, the readings differ,
+  // or read once, its file ended before the size its reading was planned from. The subject is
+  // left to the code that knows the path.
+  static Failure table_changed();
 
   // The line printed for it, without a line break:
   //   histchart: <what> '<subject>': <reason>
   // or `reason` alone where `what` is empty (the texts users already know, "Unable to open
   // file: PATH").
   std::string line() const;
+  bool of_memory() const {
+    return kind == Kind::out_of_memory || kind == Kind::named_out_of_memory;
+  }
 
   Kind kind = Kind::stated;
   std::string what;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -102,10 +103,28 @@ SystemState SystemState::of_this_process() {
   state.cgroup_root = "/sys/fs/cgroup";
   state.address_space_limit = limit_of(RLIMIT_AS);
   state.data_limit = limit_of(RLIMIT_DATA);
+  state.stack_limit = limit_of(RLIMIT_STACK);
   cpu_set_t set;
   CPU_ZERO(&set);
   if (::sched_getaffinity(0, sizeof set, &set) == 0) state.affinity_cpus = CPU_COUNT(&set);
   return state;
+}
+
+std::uint64_t stack_needed(char* const* arguments, char* const* environment) {
+  // Under 32 KiB, measured under every kind of table and with 10000 bins.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  constexpr std::uint64_t kRunStack = std::uint64_t{1} << 20;  // the sanitizers' frames
+#else
+  constexpr std::uint64_t kRunStack = std::uint64_t{40} << 10;
+#endif
+  // The random gap, and the kernel's tables with the program's path, with room to spare.
+  constexpr std::uint64_t kAboveEntry = std::uint64_t{12} << 10;
+  constexpr std::uint64_t kPage = 4096;
+  std::uint64_t needed = kRunStack + kAboveEntry;
+  for (char* const* list : {arguments, environment}) {
+    for (; list && *list; ++list) needed += std::strlen(*list) + 1 + sizeof(char*);
+  }
+  return (needed + kPage - 1) / kPage * kPage;
 }
 
 std::optional<std::size_t> parse_memory_size(std::string_view text) {

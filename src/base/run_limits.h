@@ -26,8 +26,16 @@ struct SystemState {
   std::string cgroup_root;  // where the cgroup file systems are mounted: /sys/fs/cgroup
   std::optional<std::uint64_t> address_space_limit;  // ulimit -v, in bytes; none: unlimited
   std::optional<std::uint64_t> data_limit;           // ulimit -d
+  std::optional<std::uint64_t> stack_limit;          // ulimit -s
   int affinity_cpus = 1;                             // the CPUs the process may run on
 };
+
+// The stack limit (`ulimit -s`) a run needs, in bytes, a multiple of 4 KiB: room for its
+// deepest path below the entry point (reading, decompressing, drawing), below what the kernel
+// puts at the top of the main thread's stack: the `arguments` and the `environment` (lists
+// ended by a null pointer) with their pointers, its own tables, and a gap of up to 8 KiB it
+// chooses at random. The same from one run to the next.
+std::uint64_t stack_needed(char* const* arguments, char* const* environment);
 
 // A size as HISTCHART_MEMORY gives it: whole bytes with an optional K, M, G or T suffix (powers
 // of 1024, either case). Nothing for anything else, or a size beyond size_t.

@@ -13,7 +13,10 @@ BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range
   }
   min_ = range.min;
   max_ = range.max;
-  const double width = (max_ - min_) / static_cast<double>(bin_count);
+  const auto n = static_cast<double>(bin_count);
+  // A range wider than the largest double (-1e308 to 1e308) overflows as a difference; the
+  // parts, each divided first, do not.
+  const double width = std::isfinite(max_ - min_) ? (max_ - min_) / n : max_ / n - min_ / n;
   // The edges are accumulated, not recomputed as min + i * width: the rounding of each sum
   // decides where a value lands, and the bins must come out the same on every run and every
   // machine. Only edges up to the first at or beyond the maximum can ever be reached.
@@ -24,12 +27,13 @@ BinCounter::BinCounter(const ValueRange& range, int bin_count) : expected_(range
     // the next bin would have no width and no value could ever pass it. The only sound way on
     // is the rest of the range: that bin reaches to the maximum. Each edge that moves advances
     // by at least half the width, so there are at most about 2 x bin_count + 1 edges.
-    if (right == left) right = max_;
+    // Where it would pass the largest double, the bin reaches to the maximum too.
+    if (right == left || !std::isfinite(right)) right = max_;
     edges_.push_back(right);
     left = right;
   }
   counts_.assign(std::max<std::size_t>(edges_.size(), 2) - 1, 0);
-  scale_ = static_cast<double>(bin_count) / (max_ - min_);
+  scale_ = n / (max_ - min_);  // 0 across an infinite difference: each value is searched for
   last_ = static_cast<double>(counts_.size() - 1);
 }
 

@@ -17,6 +17,7 @@
 #include "base/signals.h"
 #include "chart/chart_file.h"
 #include "chart/ending_signals.h"
+#include "chart/helper_records.h"
 
 namespace histchart {
 
@@ -54,110 +55,15 @@ class SharedCounters {
   PassCounters* counters_;
 };
 
-// What a helper sends back, record by record, each field a 32-bit length and its bytes:
-//   "begin" INDEX TEMP_NAME                     once the chart's temporary file exists
-//   "end" INDEX N MESSAGE... FAILED [WHAT SUBJECT REASON STATUS]
-class Record {
- public:
-  Record& operator<<(std::string_view field) {
-    const auto size = static_cast<std::uint32_t>(field.size());
-    bytes_.append(reinterpret_cast<const char*>(&size), sizeof size).append(field);
-    return *this;
-  }
-  Record& operator<<(long number) { return *this << std::string_view(std::to_string(number)); }
-  const std::string& bytes() const { return bytes_; }
-
- private:
-  std::string bytes_;
-};
-
-class RecordReader {
- public:
-  explicit RecordReader(std::string_view in) : in_(in) {}
-  bool take(std::string& field) {
-    std::uint32_t size = 0;
-    if (in_.size() < sizeof size) return false;
-    std::memcpy(&size, in_.data(), sizeof size);
-    if (in_.size() - sizeof size < size) return false;
-    field.assign(in_.substr(sizeof size, size));
-    in_.remove_prefix(sizeof size + size);
-    return true;
-  }
-  bool take(long& number) {
-    std::string field;
-    if (!take(field)) return false;
-    number = std::strtol(field.c_str(), nullptr, 10);
-    return true;
-  }
-
- private:
-  std::string_view in_;
-};
-
-Record end_record(int i, const ChartOutcome& outcome) {
-  Record record;
-  record << "end" << i << static_cast<long>(outcome.messages.size());
-  for (const std::string& line : outcome.messages) record << line;
-  record << (outcome.failure ? 1L : 0L);
-  if (outcome.failure) {
-    const Failure& f = *outcome.failure;
-    record << static_cast<long>(f.kind) << f.what << f.subject << f.reason << f.status;
-  }
-  return record;
-}
-
-// Reads what one helper sent into `outcomes`, and removes the temporary file of a chart it
-// began and did not end (it died).
-void take_records(std::string_view bytes, std::vector<std::optional<ChartOutcome>>& outcomes) {
-  RecordReader in(bytes);
-  std::vector<std::optional<std::string>> begun(outcomes.size());
-  auto index_ok = [&](long i) { return i >= 0 && static_cast<std::size_t>(i) < outcomes.size(); };
-  for (std::string kind; in.take(kind);) {
-    long i = -1;
-    if (!in.take(i) || !index_ok(i)) break;
-    if (kind == "begin") {
-      std::string temp;
-      if (!in.take(temp)) break;
-      begun[i] = std::move(temp);
-      continue;
-    }
-    ChartOutcome outcome;
-    long count = 0, failed = 0;
-    if (!in.take(count)) break;
-    outcome.messages.resize(static_cast<std::size_t>(std::max(count, 0L)));
-    bool whole = true;
-    for (std::string& line : outcome.messages) whole = whole && in.take(line);
-    whole = whole && in.take(failed);
-    if (whole && failed) {
-      Failure f;
-      long kind_number = 0, status = 0;
-      whole = in.take(kind_number) && in.take(f.what) && in.take(f.subject) && in.take(f.reason) &&
-              in.take(status);
-      f.kind = static_cast<Failure::Kind>(kind_number);
-      f.status = static_cast<int>(status);
-      outcome.failure = std::move(f);
-    }
-    if (!whole) break;
-    outcomes[i] = std::move(outcome);
-    begun[i].reset();
-  }
-  for (const std::optional<std::string>& temp : begun) {
-    if (temp) remove_temp_file(*temp);
-  }
-}
-
 // A helper's whole life after fork(): it never returns.
 [[noreturn]] void run_helper(int to_parent, PassCounters& counters,
                              const std::vector<std::string>& names, const ChartWork& work) {
   try {
     const int count = static_cast<int>(names.size());
     for (int i; (i = counters.next++) < count;) {
-      const ChartOutcome outcome = work(i, [&](const std::string& temp) {
-        Record begin;
-        begin << "begin" << i << temp;
-        write_all(to_parent, begin.bytes());
-      });
-      write_all(to_parent, end_record(i, outcome).bytes());
+      const ChartOutcome outcome =
+          work(i, [&](const std::string& temp) { write_all(to_parent, begin_record(i, temp)); });
+      write_all(to_parent, end_record(i, outcome));
       ++counters.drawn;
     }
   } catch (...) {
@@ -176,7 +82,7 @@ struct Helper {
 // Reads what a helper sends until it ends, and waits for it.
 std::string finish(Helper& helper) {
   std::string bytes;
-  char buffer[1 << 16];
+  char buffer[4096];  // records are short; under a small stack limit every frame counts
   for (;;) {
     const IoResult got = read_once(helper.from.get(), buffer, sizeof buffer);
     if (got.bytes == 0) break;
@@ -234,7 +140,13 @@ std::vector<ChartOutcome> draw_in_processes(const std::vector<std::string>& name
       if (pid == 0) follow_run(run);
       if (pid > 0) set_chart_helper(slot, pid);
     }
-    if (pid == 0) run_helper(to.get(), *counters, names, work);
+    if (pid == 0) {
+      // A helper needs only its write end: each descriptor it holds is one fewer for its chart
+      // under `ulimit -n`.
+      from = FileDescriptor();
+      for (Helper& helper : helpers.all()) helper.from = FileDescriptor();
+      run_helper(to.get(), *counters, names, work);
+    }
     if (pid < 0) break;
     helpers.all().push_back({pid, std::move(from), slot});
   }

@@ -7,7 +7,10 @@
 #include <cstring>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include "base/files.h"
 
 namespace histchart {
 
@@ -20,23 +23,28 @@ bool not_a_regular_file(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
+// Why `path` cannot be opened, if it cannot: GD says "Could not find/open font" for every reason
+// (no such file, no permission, no file descriptor left).
+std::optional<std::string> open_failure(const std::string& path) {
+  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return std::strerror(errno);
+  return std::nullopt;
+}
+
 // GD's message for a font it cannot open, which it gives for a directory too.
 constexpr char kUnopenedFont[] = "draw_text() error: Could not find/open font";
 
-// A text call that failed for want of file descriptors (the font is opened again for each
-// chart) says nothing of the font: the chart cannot be drawn as it should be, and fails.
-const char* unless_out_of_descriptors(const char* error) {
-  if (error && (errno == EMFILE || errno == ENFILE)) {
-    throw Failure{Failure::Kind::stated, "", "", std::strerror(errno)};
-  }
-  return error;
-}
+int font_caches = 0;  // alive on this thread: the outermost sets GD's cache up and shuts it down
 
 }  // namespace
 
-FontCache::FontCache() { gdFontCacheSetup(); }
+FontCache::FontCache() {
+  if (font_caches++ == 0) gdFontCacheSetup();
+}
 
-FontCache::~FontCache() { gdFontCacheShutdown(); }
+FontCache::~FontCache() {
+  if (--font_caches == 0) gdFontCacheShutdown();
+}
 
 TextPen::TextPen(std::string font) : font_(std::move(font)), refused_(not_a_regular_file(font_)) {}
 
@@ -49,9 +57,8 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
   auto measure = [&]() -> std::optional<std::string> {
-    errno = 0;
-    const char* error = unless_out_of_descriptors(
-        gdImageStringFT(nullptr, box.data(), 0, font_.c_str(), size, angle, 0, 0, text));
+    const char* error =
+        gdImageStringFT(nullptr, box.data(), 0, font_.c_str(), size, angle, 0, 0, text);
     if (!error) return std::nullopt;
     return error;
   };
@@ -68,9 +75,8 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of
   // labels would otherwise run out of palette entries.
   const int black = gdImageColorResolve(image, 0, 0, 0);
-  errno = 0;
-  if (const char* failure = unless_out_of_descriptors(
-          gdImageStringFT(image, box.data(), black, font_.c_str(), size, angle, x, y, text))) {
+  if (const char* failure =
+          gdImageStringFT(image, box.data(), black, font_.c_str(), size, angle, x, y, text)) {
     messages_.push_back(std::string("draw_text() error: ") + failure);
   }
 }
@@ -78,8 +84,12 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
 MaybeFailure font_failure(const std::string& font) {
   std::optional<std::string> reason;
   if (not_a_regular_file(font)) {
-    reason = "it is not a regular file";
+    reason = "it is not a regular file";  // and never opened: a FIFO would wait for a writer
   } else {
+    reason = open_failure(font);
+  }
+  if (!reason) {
+    // Within a cache that outlives this call, the font stays loaded there.
     const FontCache fonts;
     std::array<int, 8> box{};
     // A label's size and characters: the failures that matter (no file, not a font) do not

@@ -18,7 +18,8 @@ struct gdImageStruct;
 
 namespace histchart {
 
-// Holds GD's font cache for the lifetime of the chart pass, so fonts load once and are freed.
+// Holds GD's font cache while it lives, so fonts load once and are freed. Nested, the outermost
+// holds it.
 class FontCache {
  public:
   FontCache();
@@ -43,8 +44,9 @@ class TextPen {
 };
 
 // Where the charts' text calls cannot use `font`, tried once the way they use it: "cannot use
-// font 'FONT': REASON; the charts are drawn without text", REASON being GD's own message or that
-// it is not a regular file. It ends nothing (status 0): the charts are drawn all the same.
+// font 'FONT': REASON; the charts are drawn without text", REASON being that it is not a regular
+// file, why it cannot be opened, or GD's own message. It ends nothing (status 0): the charts are
+// drawn all the same.
 MaybeFailure font_failure(const std::string& font);
 
 }  // namespace histchart

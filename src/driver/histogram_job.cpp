@@ -26,12 +26,22 @@ HistogramJob::HistogramJob(std::string input_file, int bin_count, std::string fo
 void HistogramJob::run() {
   // A font that cannot be used is named once, first: every text of every chart would report
   // it, without saying which argument was wrong.
-  if (const MaybeFailure font = font_failure(font_filename)) print_line(font->line());
+  const MaybeFailure font = font_failure(font_filename);
+  if (font) print_line(font->line());
   read_data();
   if (failure) return;
   make_bins();
   if (failure) return;
-  draw_histograms();
+  {
+    // Loaded again here, the font stays in the cache that every chart process inherits: none
+    // opens it again, which a tight `ulimit -n` may not allow. Where it cannot be loaded now,
+    // that too is said once.
+    const FontCache fonts;
+    if (const MaybeFailure now = font_failure(font_filename); now && !font) {
+      print_line(now->line());
+    }
+    draw_histograms();
+  }
   // As one process drawing the charts one after another would tell it.
   for (const ChartOutcome& chart : chart_outcomes) {
     for (const std::string& line : chart.messages) print_line(line);

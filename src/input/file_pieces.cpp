@@ -67,7 +67,7 @@ struct Piece {
 void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_starts) {
   // The header lines come before any piece.
   {
-    FileStretch stretch(state.fd, kToTableEnd, state.room);
+    FileStretch stretch(state.fd, state.size, kToTableEnd, state.room);
     pass_lines(stretch, state.in_order, [](const TableScanner& s) { return s.past_headers(); });
   }
   const std::vector<std::uint64_t> starts =
@@ -88,7 +88,7 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
       },
       [&](std::size_t i, int) {
         Piece& piece = pieces[i];
-        FileStretch stretch(state.fd, piece.end, state.room, &state.progress.done);
+        FileStretch stretch(state.fd, state.size, piece.end, state.room, &state.progress.done);
         // The first piece starts where the header lines end: no guess.
         if (i == 0)
           return gather(stretch, state.in_order, piece.holder, state.total, Rereadable::yes);
@@ -100,7 +100,8 @@ void read_pieces(ReadingState& state, const std::vector<std::uint64_t>& piece_st
         join(
             piece.read, state.in_order, piece.holder, state.total, Rereadable::yes,
             [&](std::uint64_t end) {
-              return FileStretch(state.fd, end == kToTableEnd ? piece.end : end, state.room);
+              return FileStretch(state.fd, state.size, end == kToTableEnd ? piece.end : end,
+                                 state.room);
             },
             [&] { piece.holder.truncate(0); });
       });

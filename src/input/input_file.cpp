@@ -73,7 +73,8 @@ MaybeFailure InputFile::read(const ReadOptions& options, TableReading& reading) 
 
 MaybeFailure InputFile::read(const ReadOptions& options, const ReadingCuts& cuts,
                              TableReading& reading) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // "-" is standard input, as /dev/stdin opens it; messages keep the name given.
+  FileDescriptor file(::open(path == "-" ? "/dev/stdin" : path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) {
     Failure failure;
     failure.reason = "Unable to open file: " + printable(path);

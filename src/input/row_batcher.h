@@ -2,9 +2,9 @@
 // reach the counting the same way.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "base/series_count.h"
 #include "input/table_records.h"
@@ -30,7 +30,8 @@ class RowBatcher {
  private:
   int thread_;
   const RowBatches& sink_;
-  std::array<Row, 256> rows_;  // well inside a core's first cache
+  // Well inside a core's first cache, and off the stack: 14 KiB would be most of a small one.
+  std::vector<Row> rows_ = std::vector<Row>(256);
   std::size_t size_ = 0;
   std::uint64_t records_ = 0;
 };

@@ -45,7 +45,8 @@ void read_plain(UnheldRecords& rest, int threads, Progress& progress, LongWordRo
                 const RowBatches& count) {
   std::vector<UnheldStretch>& stretches = rest.stretches;
   for_each_task(stretches.size(), threads, [&](std::size_t i, int worker) {
-    FileStretch stretch(rest.file.get(), stretches[i].end, room, &progress.done);
+    FileStretch stretch(rest.file.get(), static_cast<std::uint64_t>(rest.identity.st_size),
+                        stretches[i].end, room, &progress.done);
     TableScanner scanner = stretches[i].from;
     RowBatcher batcher(worker, count);
     read_records(stretch, scanner, batcher);

@@ -79,8 +79,9 @@ MaybeFailure TableRecords::for_each(int threads, const RowBatches& take, std::ui
     // than a read buffer, is the taker's to name: less of its own would do, a smaller table
     // would not.
     Failure failure = Failure::of_current_exception();
-    const bool takers = failure.kind == Failure::Kind::out_of_memory && beside > kReadBuffer;
-    return reading && !takers ? reading_failure(std::move(failure), kept_->path) : failure;
+    if (!reading) return failure;
+    if (failure.of_memory() && beside > kReadBuffer) return Failure::out_of_memory();
+    return reading_failure(std::move(failure), kept_->path);
   }
 }
 

@@ -36,6 +36,13 @@ TEST(BinCounter, FollowsTheAccumulatedEdges) {
   EXPECT_TRUE(same_bins(count({0, 1, 2, 10}, 5), {{2, 0, 2}, {2, 2, 4}}));
   // An edge that does not move leaves one bin reaching to the maximum.
   EXPECT_TRUE(same_bins(count({1e16, 1e16 + 2}, 10), {{2, 1e16, 1e16 + 2}}));
+  // A range wider than the largest double: a width of 2e307 found without overflow, the edges
+  // accumulated from it (0 falls in the fifth bin, whose right edge rounds to 5e291), and one
+  // bin reaching to the maximum.
+  std::vector<std::int64_t> counts;
+  for (const Bin& bin : count({-1e308, 0, 5e307, 1e308}, 10)) counts.push_back(bin.count);
+  EXPECT_EQ(counts, (std::vector<std::int64_t>{1, 0, 0, 0, 1, 0, 0, 2}));
+  EXPECT_TRUE(same_bins(count({-1e308, 1e308}, 1), {{2, -1e308, 1e308}}));
 }
 
 TEST(BinCounter, CountsWhatTheSortedWalkMakes) {

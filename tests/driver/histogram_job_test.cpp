@@ -40,8 +40,8 @@ TEST(HistogramJob, RunPrintsEachChartsTextLinesThenItsFailureInChartOrder) {
     job.run();
     const std::string out = testing::internal::GetCapturedStderr();
     std::string expected =
-        "histchart: cannot use font '/nonexistent.ttf': Could not find/open font; the charts are "
-        "drawn without text\n";
+        "histchart: cannot use font '/nonexistent.ttf': No such file or directory; the charts "
+        "are drawn without text\n";
     for (int i = 0; i < 7; ++i) {
       for (int k = 0; k < 16; ++k) expected += "draw_text() error: Could not find/open font\n";
       if (i == 1 || i == 4)

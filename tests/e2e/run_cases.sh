@@ -29,8 +29,16 @@ ldd "$bin" | grep -q libasan ||
     bash -c 'exec 3</dev/null 4>&-; ulimit -n 5; exec "$0" "$@"' "$bin" "$table" 10 "$font" out/
 check "a file size limit" 3 "(histchart: cannot write chart 'out/[A-Za-z_0-9]+\.jpg': File too large$nl){7}" 0 \
   bash -c 'ulimit -f 8; exec "$0" "$@"' "$bin" "$table" 10 "$font" out/
-# FONT and PREFIX swapped: the font named is the wrong argument. One bin: the title, "Count" and
-# six count labels a chart, each measured and drawn.
+# One bin: the title, "Count" and six count labels a chart, each measured and drawn. A font that
+# cannot be opened is named with the system's reason (root reads it without its override).
+cp "$font" unreadable.ttf && chmod 000 unreadable.ttf
+plain_user=()
+[ "$(id -u)" != 0 ] || plain_user=(setpriv --bounding-set=-dac_override,-dac_read_search)
+for font_case in "no/font.ttf:No such file or directory" "unreadable.ttf:Permission denied"; do
+  check "font ${font_case%%:*}" 0 "histchart: cannot use font '${font_case%%:*}': ${font_case#*:}; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 7 \
+    "${plain_user[@]}" "$bin" "$table" 1 "${font_case%%:*}" out/
+done
+# FONT and PREFIX swapped: the font named is the wrong argument.
 check "font and prefix swapped" 0 "histchart: cannot use font 'out/': [^$nl]*; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 0 \
   "$bin" "$table" 1 out/ swapped_
 rm -f swapped_*.jpg
@@ -71,3 +79,22 @@ if command -v script >/dev/null; then
   grep -aq "histchart: reading 'in\\\\x1b\[7m': [1-9][0-9]* kB" tty.txt || fail "slow pipe: no count on the progress line: $(cat -v tty.txt | head -c 300)"
   [ "$(ls out | wc -l)" -eq 7 ] || fail "slow pipe: not 7 charts"
 fi
+
+# A small stack or few file descriptors: the charts whole, every one with its text, or (below
+# what the deepest path of a run takes) status 2 and one line before anything is read; never
+# SIGSEGV. The sanitizers' frames need more stack.
+if ! ldd "$bin" | grep -q libasan; then
+  check "ulimit -s 32" 2 "histchart: out of memory reading '$table': a stack of 32 KiB \(ulimit -s\) is too small: the run needs [0-9]+ KiB$nl" 0 \
+    bash -c 'ulimit -s 32; exec "$@"' - "$bin" "$table" 10 "$font" out/
+  for limit in "-s 64" "-n 4" "-n 5"; do
+    check "ulimit $limit" 0 "" 7 bash -c 'ulimit $1; exec "${@:2}"' - "$limit" "$bin" "$table" 10 "$font" out/
+    same_charts "ulimit $limit" example
+  done
+fi
+# "-" is standard input. --help and --version answer on standard output.
+check "- from a pipe" 0 "" 7 bash -c 'gzip -c "$0" | exec "$@"' "$table" "$bin" - 10 "$font" out/
+same_charts "- from a pipe" example
+help=$("$bin" --help 2>stderr) && [ ! -s stderr ] &&
+  [[ "$help" == "$bin input_file bin_count font_filename$nl"*"man histchart" ]] || fail "--help: $help"
+version=$("$bin" --version 2>stderr) && [ ! -s stderr ] &&
+  [[ "$version" =~ ^histchart\ [0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "--version: $version"

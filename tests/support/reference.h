@@ -115,10 +115,11 @@ inline std::vector<Bin> reference_bins(std::vector<double> values, int bin_count
   });
   const double min = values.front();
   const double max = values.back();
-  const double width = (max - min) / bin_count;
+  const double width =
+      std::isfinite(max - min) ? (max - min) / bin_count : max / bin_count - min / bin_count;
   auto next_edge = [&](double left) {
     const double right = left + width;
-    return right == left && left < max ? max : right;
+    return (right == left || !std::isfinite(right)) && left < max ? max : right;
   };
   double left = min;
   double right = next_edge(left);

@@ -93,9 +93,10 @@ inline std::string compressed(Compression format, const std::string& text,
 
 // `text` as gzip members of at most `member` bytes, in stored (uncompressed) deflate blocks:
 // with `bgzf`, each gives its size in a "BC" extra field and an empty member ends the file, as
-// bgzip writes it. A table and a changed copy of the same length make files of the same size.
+// bgzip writes it; with `named`, each header also has a file name, a comment and its CRC. A
+// table and a changed copy of the same length make files of the same size.
 inline std::string stored_gzip(const std::string& text, std::size_t member = 65535,
-                               bool bgzf = false) {
+                               bool bgzf = false, bool named = false) {
   std::string file;
   auto le = [&](std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) file += static_cast<char>(value >> (8 * i) & 0xff);
@@ -103,11 +104,17 @@ inline std::string stored_gzip(const std::string& text, std::size_t member = 655
   for (std::size_t from = 0;; from += member) {
     const std::string part = text.substr(std::min(from, text.size()), member);
     if (part.empty() && !bgzf && from > 0) return file;
+    const std::size_t start = file.size();
+    file += "\x1f\x8b\x08"s + static_cast<char>((bgzf ? 4 : 0) | (named ? 0x1a : 0)) +
+            "\0\0\0\0\0\xff"s;
     if (bgzf) {
-      file += "\x1f\x8b\x08\x04\0\0\0\0\0\xff\x06\0BC\x02\0"s;
-      le(static_cast<std::uint32_t>(18 + 5 + part.size() + 8 - 1), 2);
-    } else {
-      file += "\x1f\x8b\x08\0\0\0\0\0\0\xff"s;
+      file += "\x06\0BC\x02\0"s;
+      le(static_cast<std::uint32_t>((named ? 28 : 18) + 5 + part.size() + 8 - 1), 2);
+    }
+    if (named) {
+      file += "t.txt\0c\0"s;
+      le(crc32_gzip_refl(0, reinterpret_cast<unsigned char*>(&file[start]), file.size() - start),
+         2);
     }
     file += '\x01';  // the last deflate block, stored
     le(static_cast<std::uint32_t>(part.size()), 2);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "input/bytes/table_failure.h"
@@ -85,8 +86,12 @@ bool BlockStream::produce_one(std::unique_lock<std::mutex>& lock) {
   lock.unlock();
   try {
     if (!checked_) check_first_bytes();
-    if (!block) block = std::make_unique<Block>();
-    block->bytes.resize(block_);
+    try {
+      if (!block) block = std::make_unique<Block>();
+      block->bytes.resize(block_);
+    } catch (const std::bad_alloc&) {
+      source_.buffers_do_not_fit();
+    }
     fill(*block);
   } catch (...) {
     lock.lock();

@@ -18,42 +18,27 @@
 #include <vector>
 
 #include "input/bytes/decoding_threads.h"
+#include "input/bytes/table_format.h"
 
 namespace histchart {
-
-enum class Compression { none, gzip, zstd, xz, bzip2, lz4, lzma };
-
-// The format that the leading bytes of a table announce, past any skippable frames (zstd's
-// and lz4's, which share their magic numbers).
-Compression sniff_compression(std::string_view head);
-// How many leading bytes sniff_compression needs to tell the format (and a zstd frame's
-// window) from `head`, the bytes read so far: more than it holds only where its skippable
-// frames are not yet passed; never more than kTextCheckBytes.
-std::size_t sniff_bytes_wanted(std::string_view head);
-
-// The memory for past bytes that the decoder of `format` needs from the start of `head`: the
-// window of the first zstd frame past skippable frames, or the dictionary of a .lzma stream.
-// 0 for other formats, or where `head` does not show it.
-std::uint64_t decoder_window(Compression format, std::string_view head);
-
-// Refuses (cannot_read) a table whose first bytes (at least the first 64 KiB of it,
-// after decompression) are not text: an archive or compressed data of a format that is not
-// read, UTF-32 or UTF-16 (a byte-order mark at the start, or zero bytes where ASCII text in
-// them has them) or binary data (a NUL byte).
-void check_text(std::string_view first_bytes);
-inline constexpr std::size_t kTextCheckBytes = std::size_t{64} << 10;
 
 // Compressed bytes as they come from the file: `head` first (bytes already read to sniff the
 // format), then the descriptor.
 class RawInput {
  public:
+  // What one read asks for: a regular file is read in these, from its start.
+  static constexpr std::size_t kBuffer = std::size_t{256} << 10;
+
   RawInput(int fd, std::string head);
   // What is buffered and not yet consumed, reading more until it is at least `want` bytes or
   // the file ends: fewer only at the end, empty there. A magic number split between two reads
   // of a pipe is whole here.
-  // REQUIRES: want is at most the buffer's 256 KiB.
+  // REQUIRES: want is at most kBuffer.
   std::string_view fill(std::size_t want = 1);
   void consume(std::size_t n) { start_ += n; }
+  // A file that ends before `size` bytes were read was cut short while it was read: fill()
+  // raises Failure::table_changed there.
+  void expect_size(std::uint64_t size) { size_ = size; }
   // Reads give up once `wake` (a Wake's descriptor) is readable; -1: never.
   void wake_on(int wake) { wake_ = wake; }
   std::uint64_t bytes_read() const { return bytes_read_; }
@@ -64,6 +49,7 @@ class RawInput {
   std::vector<char> buffer_;
   std::size_t start_ = 0, end_ = 0;
   std::uint64_t bytes_read_ = 0;
+  std::uint64_t size_ = 0;
 };
 
 class PlainBytes;
@@ -93,6 +79,9 @@ class ByteSource {
   void wake_on(int wake) { input_.wake_on(wake); }
   // Bytes taken from the file so far: compressed ones where the table is compressed.
   std::uint64_t file_bytes_read() const;
+  // Raises that the buffers the table is read into could not have their memory: for a
+  // compressed table, as its decoder's (decoder_does_not_fit); else as the table's not fitting.
+  [[noreturn]] void buffers_do_not_fit() const;
 
  private:
   RawInput input_;
@@ -102,6 +91,7 @@ class ByteSource {
   // In place of the decoder where the file is decoded side by side, until that fails.
   std::unique_ptr<SideBySide> side_by_side_;
   std::uint64_t handed_on_ = 0;
+  Compression format_;
 };
 
 }  // namespace histchart

@@ -18,7 +18,7 @@ bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 [[noreturn]] void refuse_word(int fd, std::uint64_t offset, const std::vector<char>& buffer) {
   std::uint64_t start = offset + buffer.size();
   while (start > offset && !blank(buffer[start - offset - 1])) --start;
-  char chunk[1 << 14];
+  char chunk[4096];  // off the path a run takes unless it fails: a page at a time will do
   std::uint64_t line = 1, at = 0;
   for (IoResult got;
        at < start &&
@@ -64,9 +64,9 @@ void shrink_after_word(std::vector<char>& buffer, std::size_t base, std::size_t 
 
 }  // namespace
 
-FileStretch::FileStretch(int fd, std::uint64_t end, LongWordRoom& room,
+FileStretch::FileStretch(int fd, std::uint64_t size, std::uint64_t end, LongWordRoom& room,
                          std::atomic<std::uint64_t>* progress)
-    : fd_(fd), end_(end), room_(room), progress_(progress) {}
+    : fd_(fd), size_planned_(size), end_(end), room_(room), progress_(progress) {}
 
 FileStretch::~FileStretch() {
   if (buffer_.size() != base_) room_.give_back();
@@ -101,7 +101,7 @@ std::string_view FileStretch::at(std::uint64_t offset) {
     const IoResult got = read_once(fd_, buffer_.data() + size_, want, at);
     if (got.error != 0) cannot_read(std::strerror(got.error));
     if (got.bytes == 0) {
-      // The end of the file ends any stretch (also one laid out before the file shrank).
+      if (at < size_planned_) throw Failure::table_changed();
       end_ = at;
       eof_ = true;
       stop_ = buffer_.data() + size_;

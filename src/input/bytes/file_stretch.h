@@ -17,9 +17,10 @@ inline constexpr std::size_t kReadBuffer = std::size_t{1} << 20;
 
 class FileStretch {
  public:
-  // `end`: where the stretch ends; kToTableEnd reads on to the end of the file.
-  // `progress`, where given, counts the bytes read.
-  FileStretch(int fd, std::uint64_t end, LongWordRoom& room,
+  // `size`: the file's size when its reading was planned; a file that ends before it was cut
+  // short while it was read (Failure::table_changed). `end`: where the stretch ends;
+  // kToTableEnd reads on to the end of the file. `progress`, where given, counts the bytes read.
+  FileStretch(int fd, std::uint64_t size, std::uint64_t end, LongWordRoom& room,
               std::atomic<std::uint64_t>* progress = nullptr);
   ~FileStretch();
   FileStretch(const FileStretch&) = delete;
@@ -35,6 +36,7 @@ class FileStretch {
 
  private:
   int fd_;
+  std::uint64_t size_planned_;
   std::uint64_t end_;
   LongWordRoom& room_;
   std::vector<char> buffer_;  // made on first use: no larger than the stretch

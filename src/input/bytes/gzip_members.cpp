@@ -3,6 +3,7 @@
 #include <isa-l/igzip_lib.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,9 @@ std::unique_ptr<SideBySide> gzip_members(int fd, std::uint64_t size, int threads
   auto decode = [fd, members = std::move(members)](std::size_t part, PartSink& sink) {
     const Member member = members[part];
     std::string bytes = read_part(fd, member.offset, member.size, "gzip");
-    inflate_state state{};
+    // 87 KiB: on the heap, where a thread's stack or a small `ulimit -s` need not hold it.
+    const auto owned = std::make_unique<inflate_state>();
+    inflate_state& state = *owned;
     isal_inflate_init(&state);
     state.crc_flag = ISAL_GZIP;
     state.next_in = reinterpret_cast<std::uint8_t*>(bytes.data());

@@ -43,14 +43,29 @@ void window_too_large(std::string_view window, std::uint64_t bytes) {
   throw failure;
 }
 
+// A stream that ended with bytes after it that start no further stream of its format. The
+// formats' own tools warn and go on; a table that is not what it seems is refused here.
+[[noreturn]] void trailing_data(const char* format) {
+  cannot_read(std::string("it has data after its ") + format + " stream");
+}
+
 void does_not_fit() { throw Failure::out_of_memory(); }
+
+void decoder_does_not_fit(const char* format) {
+  Failure failure = Failure::out_of_memory();
+  failure.kind = Failure::Kind::named_out_of_memory;
+  failure.what = "out of memory reading";
+  failure.reason =
+      std::string("its ") + format + " decoder's buffers are more than the memory allows";
+  throw failure;
+}
 
 Failure reading_failure(Failure failure, const std::string& path) {
   if (failure.kind == Failure::Kind::out_of_memory) {
     failure.what = "out of memory reading";
     failure.reason = "the table does not fit in memory";
     failure.status = kExitBadInput;
-    failure.kind = Failure::Kind::stated;
+    failure.kind = Failure::Kind::named_out_of_memory;
   }
   if (failure.subject.empty() && !failure.what.empty()) failure.subject = path;
   return failure;

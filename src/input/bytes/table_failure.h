@@ -30,11 +30,22 @@ namespace histchart {
 // rounded up).
 [[noreturn]] void window_too_large(std::string_view window, std::uint64_t bytes);
 
+// Raises "it has data after its FORMAT stream": bytes after a stream that start no further
+// stream of its format. The formats' own tools warn and go on; a table that is not what it
+// seems is refused here.
+[[noreturn]] void trailing_data(const char* format);
+
 // Raises the table's not fitting in what the run may hold, as an allocation failure.
 [[noreturn]] void does_not_fit();
 
-// `failure` as the reading of `path` reports it: an allocation failure, wherever it came from,
-// is "out of memory reading 'PATH': the table does not fit in memory".
+// Raises "out of memory reading 'PATH': its FORMAT decoder's buffers are more than the memory
+// allows": the decoder of a compressed table, or the blocks it decodes into, could not have
+// their memory ("gzip", "zstd", ...). An allocation failure still, which the counting may lay
+// to its bins.
+[[noreturn]] void decoder_does_not_fit(const char* format);
+
+// `failure` as the reading of `path` reports it: an allocation failure that nothing named,
+// wherever it came from, is "out of memory reading 'PATH': the table does not fit in memory".
 Failure reading_failure(Failure failure, const std::string& path);
 
 }  // namespace histchart

@@ -4,6 +4,7 @@
 #include "input/bytes/byte_source.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "base/failure.h"
+#include "input/bytes/file_stretch.h"
 #include "table_files.h"
 
 using namespace histchart;
@@ -26,7 +28,8 @@ const std::string kZip = "it is a zip archive, not a table",
                   kUtf16 = "it is UTF-16 text; save it as ASCII or UTF-8",
                   kBinary = "it holds binary data, not text",
                   kCr = "its lines end in CR alone (old Mac text); convert them to LF",
-                  kTrailing = "it has data after its gzip stream";
+                  kTrailing = "it has data after its gzip stream",
+                  kChanged = "it changed while it was read";
 
 // "" where `run` goes through, else the reason it is refused with.
 template <typename Run>
@@ -52,6 +55,7 @@ TEST(CheckText, RefusesWhatIsNoTextTableWithItsReason) {
       {"h\r\nh\r\nh\r\n1 2 3 4 5 6 7 8\r\n", ""},
       {text_tar, ""},
       {"h\rh\rh\r1 2 3 4 5 6 7 8\r", kCr},
+      {std::string(kTextCheckBytes - 1, 'h') + "\r", ""},  // its LF comes next
       {"PK\3\4\x14\0\0\0"s, kZip},
       {"PK\5\6"s + std::string(18, '\0'), kZip},
       {tar, kTar},
@@ -101,6 +105,15 @@ const std::string kBBz2 =
     "\x00\x1f\xe0\x20\x00\x22\x34\x1a\x32\x10\x03\x07\x78\x77\x93\x4c\x0f\x17\x72\x45\x38\x50"
     "\x90\xc3\x71\xc4\x13"s;
 
+// What `source` decodes to, into `text`: "" or the reason it is refused with.
+std::string decode(ByteSource source, std::string& text) {
+  return refusal([&] {
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t got; (got = source.read(buffer.data(), buffer.size())) > 0;)
+      text.append(buffer.data(), got);
+  });
+}
+
 // `first`, then each byte of `slowly`, then `rest`, written into a pipe with a pause before
 // each byte, so that the byte comes in a read of its own.
 std::string read_pipe(Compression format, const std::string& first, const std::string& slowly,
@@ -117,18 +130,15 @@ std::string read_pipe(Compression format, const std::string& first, const std::s
     }
     ::close(ends[1]);
   });
-  const std::string reason = refusal([&] {
-    ByteSource source(ends[0], format, {});
-    char buffer[1024];
-    for (std::size_t got; (got = source.read(buffer, sizeof buffer)) > 0;) text.append(buffer, got);
-  });
+  const std::string reason = decode(ByteSource(ends[0], format, {}), text);
   writer.join();
   ::close(ends[0]);
   return reason;
 }
 
 TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
-  const std::string zeros(3000, '\0');
+  // Members whose headers have every optional field: BGZF's size, a name, a comment, its CRC.
+  const std::string zeros(3000, '\0'), named = stored_gzip(kB, 65535, true, true);
   const struct {
     Compression format;
     std::string first, slowly, rest, text, reason;
@@ -138,6 +148,7 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros, kA, ""},
       {Compression::gzip, kAGz, zeros.substr(0, 3), zeros + "x", kA, kTrailing},
       {Compression::gzip, kAGz, "\x1f", "", kA, kTrailing},
+      {Compression::gzip, kAGz, named.substr(0, 30), named.substr(30), kA + kB, ""},
       // A reserved flag bit in a member's header, which gzip refuses too.
       {Compression::gzip, kAGz, "", kBGz.substr(0, 3) + "\x20" + kBGz.substr(4), kA,
        "its gzip data is damaged (invalid gzip header)"},
@@ -149,6 +160,37 @@ TEST(ByteSource, ReadsWhatFollowsAStreamOnceItsFirstBytesAreIn) {
     EXPECT_EQ(read_pipe(c.format, c.first, c.slowly, c.rest, text), c.reason) << c.text;
     EXPECT_EQ(text, c.text);
   }
+}
+
+// A regular file's reads: a member's header with every optional field, cut by one wherever it
+// may be (five members of text and the empty last one, which starts `cut` bytes before a read
+// ends), on one thread and on several; and the file cut short at that member after its reading
+// was planned, which only its size shows (a plain file's stretch alike).
+TEST(ByteSource, ReadsMemberHeadersCutByAFilesReadsAndNoticesTheFileCutShort) {
+  const std::string last = stored_gzip("", 60000, true, true);
+  const int fd = ::memfd_create("table", 0);
+  std::string file;
+  for (std::size_t cut = 1; cut < last.size() - 13; ++cut) {
+    const std::string text(RawInput::kBuffer - cut - 5 * last.size(), 'x');
+    file = stored_gzip(text, 60000, true, true);
+    ASSERT_EQ(::ftruncate(fd, 0) + ::pwrite(fd, file.data(), file.size(), 0), file.size());
+    for (const int threads : {1, 3}) {  // one decoder, or the members side by side
+      std::string got;
+      ::lseek(fd, 0, SEEK_SET);
+      const std::string reason =
+          decode(ByteSource(fd, Compression::gzip, {}, {threads, UINT64_MAX, UINT64_MAX}), got);
+      EXPECT_TRUE(reason.empty() && got == text) << reason << cut << " on " << threads;
+    }
+  }
+  ::lseek(fd, 0, SEEK_SET);
+  ByteSource source(fd, Compression::gzip, {});
+  LongWordRoom room(0);
+  FileStretch stretch(fd, file.size(), kToTableEnd, room);
+  ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(file.size() - last.size())), 0);
+  std::string got;
+  EXPECT_EQ(decode(std::move(source), got), kChanged);
+  EXPECT_EQ(refusal([&] { stretch.at(0); }), kChanged);
+  ::close(fd);
 }
 
 }  // namespace
