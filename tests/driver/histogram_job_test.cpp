@@ -2,12 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 
 #include <unistd.h>
 
 using namespace histchart;
+
+namespace {
+
+std::atomic<bool> fail_next_allocation{false};  // armed: the next operator new fails once
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* p = fail_next_allocation.exchange(false) ? nullptr : std::malloc(size ? size : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 TEST(HistogramJob, NamesTitlesAndOutputFiles) {
   const HistogramJob job("in.txt", 10, "font.ttf", "run7_");
@@ -49,6 +66,20 @@ TEST(HistogramJob, RunPrintsEachChartsTextLinesThenItsFailureInChartOrder) {
     }
     EXPECT_EQ(out, expected) << cpus;
     EXPECT_FALSE(job.failure);
+  }
+  // Memory that runs out around the charts, not in one: none is known written, each is said
+  // unwritten (status 3).
+  HistogramJob job(HISTCHART_EXAMPLE, 1, HISTCHART_FONT, dir.string() + "/");
+  job.read_data();
+  job.make_bins();
+  fail_next_allocation = true;
+  job.draw_histograms();
+  ASSERT_EQ(job.chart_outcomes.size(), 7u);
+  for (int i = 0; i < 7; ++i) {
+    const MaybeFailure& failure = job.chart_outcomes[i].failure;
+    EXPECT_EQ(failure ? failure->line() + " " + std::to_string(failure->status) : "written",
+              "histchart: out of memory drawing '" + job.output_names[i] +
+                  "': the chart does not fit in memory 3");
   }
   std::filesystem::remove_all(dir);
 }
