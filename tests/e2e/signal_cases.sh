@@ -1,7 +1,7 @@
 # Sourced by e2e.sh: a run's processes all end with it, however it ends.
 #
-# A signal is sent once each process of a run of 10000 bins (a second or more a chart) draws a
-# chart, SIGTERM once a chart is finished too: the run ends by it, its finished charts whole, no
+# A signal is sent once each process of a run of 3000 bins (half a second or more a chart)
+# draws a chart, SIGTERM once a chart is finished too: the run ends by it, its finished charts whole, no
 # helper runs on, no temporary file is left (after SIGKILL, at most its own process's), and
 # nothing of it renames a chart over those of the next run. Each run catches every ending
 # signal; a sample of them is sent.
@@ -13,7 +13,7 @@ gone() { [ ! -e "/proc/$1/stat" ] || [ "$(awk '{ print $3 }' "/proc/$1/stat")" =
 second=$(($(nproc) > 1 ? 1 : 0))  # the index of the last temporary file to wait for
 for sig in $signals; do
   rm -rf out && mkdir out
-  bash -c 'ulimit -c 0; exec env --default-signal "$@"' - "$bin" "$table" 10000 "$font" out/ 2>/dev/null &
+  bash -c 'ulimit -c 0; exec env --default-signal "$@"' - "$bin" "$table" 3000 "$font" out/ 2>/dev/null &
   pid=$!
   for ((t = 0; t < 600; t++)); do
     charts=(out/*.jpg) temps=(out/*.jpg.*)  # no process forked: the run has the cores
