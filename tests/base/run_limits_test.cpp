@@ -11,24 +11,12 @@
 using namespace histchart;
 
 TEST(RunLimits, ReadMemorySizesInEitherCase) {
-  const std::pair<const char*, std::optional<std::size_t>> cases[] = {{"0", 0},
-                                                                      {"4096", 4096},
-                                                                      {"64M", 64 << 20},
-                                                                      {"64m", 64 << 20},
-                                                                      {"2g", std::size_t{2} << 30},
-                                                                      {"2G", std::size_t{2} << 30},
-                                                                      {"8K", 8192},
-                                                                      {"8k", 8192},
-                                                                      {"3T", std::size_t{3} << 40},
-                                                                      {"3t", std::size_t{3} << 40},
-                                                                      {"16777216T", {}},
-                                                                      {"", {}},
-                                                                      {"12x", {}},
-                                                                      {"-1", {}},
-                                                                      {" 5", {}},
-                                                                      {"1.5G", {}},
-                                                                      {"M", {}},
-                                                                      {"99999999999G", {}}};
+  constexpr std::size_t M = 1 << 20, G = M << 10, T = G << 10;
+  const std::pair<const char*, std::optional<std::size_t>> cases[] = {
+      {"0", 0},          {"4096", 4096}, {"64M", 64 * M},     {"64m", 64 * M}, {"2g", 2 * G},
+      {"2G", 2 * G},     {"8K", 8192},   {"8k", 8192},        {"3T", 3 * T},   {"3t", 3 * T},
+      {"16777216T", {}}, {"", {}},       {"12x", {}},         {"-1", {}},      {" 5", {}},
+      {"1.5G", {}},      {"M", {}},      {"99999999999G", {}}};
   for (const auto& [text, expected] : cases) EXPECT_EQ(parse_memory_size(text), expected) << text;
 }
 
@@ -70,13 +58,7 @@ TEST(RunLimits, TakeTheLowestOfWhatTheSystemAllows) {
       {"nothing but MemAvailable", "0::/\n", "none", {}, {}, 8 * GiB, 4},
       {"ulimit -v less what is mapped", "0::/\n", "none", GiB, {}, GiB - 300 * MiB, 4},
       {"ulimit -d less the data in use", "0::/\n", "none", {}, GiB, GiB - 100 * MiB, 4},
-      {"v2: the group's limit less its use; and its quota",
-       "0::/job/step\n",
-       "",
-       {},
-       {},
-       2 * GiB,
-       2},
+      {"v2: limit less use, and quota", "0::/job/step\n", "", {}, {}, 2 * GiB, 2},
       {"v1", "4:memory:/batch\n2:cpu,cpuacct:/batch\n", "", {}, {}, 768 * MiB, 4},
       {"v1 quota, co-mounted", "2:cpu,cpuacct:/quota\n", "", {}, {}, 8 * GiB, 3},
       {"a quota above the affinity", "2:cpu,cpuacct:/wide\n", "", {}, {}, 8 * GiB, 4},

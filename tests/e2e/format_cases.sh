@@ -1,31 +1,40 @@
-# Sourced by e2e.sh (its helpers check, same_charts and whole_charts, and its variables bin,
-# table, font, nl and work are in scope; the working directory is $work).
-# The compressed formats as their own tools write them, and the formats that are only named.
+# Sourced by e2e.sh: compressed tables as their own tools write them, known by their first bytes
+# whatever their name, from a file and from a pipe, and the formats that are only named.
 
-# charts_of NAME FILE DIR: FILE, from itself and from a pipe, gives the charts in DIR.
-charts_of() {
-  check "$1" 0 "" 7 "$bin" "$2" 10 "$font" out/
-  same_charts "$1" "$3"
-  check "$1 from a pipe" 0 "" 7 "$bin" <(cat "$2") 10 "$font" out/
-  same_charts "$1 from a pipe" "$3"
+# both NAME FILE: FILE, from itself and from a pipe, gives the example table's charts.
+both() {
+  charts "$1" "$bin" "$2"
+  charts "$1 from a pipe" "$bin" <(cat "$2")
 }
-# pzstd writes a skippable frame before each frame.
+# Cut short or damaged: status 2, one line, no chart. xz in 4 KiB blocks is decoded on several
+# threads, when there are several.
+for compress in "gzip -c" "zstd -q -c" "xz -c" "xz -T2 --block-size=4KiB -c" "bzip2 -c" "lz4 -q -c"; do
+  name=${compress%% *}
+  $compress "$table" >"table.$name.txt"
+  both "$name" "table.$name.txt"
+  size=$(stat -c %s "table.$name.txt")
+  head -c $((size - 9)) "table.$name.txt" >cut.txt
+  refused "$name cut short" cut.txt "its $name data ends too early \(a cut-short file\?\)"
+  cp "table.$name.txt" damaged.txt
+  printf '\125\252' | dd of=damaged.txt bs=1 seek=$((size / 2)) conv=notrunc 2>/dev/null
+  refused "$name damaged" damaged.txt "its $name data is damaged \([^$nl]*\)"
+done
+# pzstd writes a skippable frame before each frame; lz4 files may hold them too.
 pzstd -q -p 2 -c "$table" >table.zst
-charts_of pzstd table.zst example
+both pzstd table.zst
 skip() { printf "\x5$1\x2a\x4d\x18\x03\0\0\0abc"; }
-{ skip 0; head -n 200 "$table" | zstd -q -c; skip f; tail -n +201 "$table" | zstd -q -c; skip 3; } >skippable.zst
-charts_of "skippable frames first, between and last" skippable.zst example
-# A 1 GiB window (the size of a table on a pipe is not known), and a 64 MiB .lzma dictionary.
+for compress in "zstd -q -c" "lz4 -q -c"; do
+  { skip 0; head -n 200 "$table" | $compress; skip f; tail -n +201 "$table" | $compress; skip 3; } >skippable
+  both "${compress%% *}: skippable frames first, between and last" skippable
+done
+# A 1 GiB window (the size of a table on a pipe is not known), and a 64 MiB .lzma dictionary;
+# also as other lzma tools write it, its size in the header.
 zstd -q --long=30 -c <"$table" >long.zst
-charts_of "zstd --long=30" long.zst example
+both "zstd --long=30" long.zst
 xz --format=lzma -9 -c "$table" >table.lzma
-charts_of "lzma" table.lzma example
-{ head -n 200 "$table" | lz4 -q -c; tail -n +201 "$table" | lz4 -q -c; } >table.lz4
-charts_of "two lz4 frames" table.lz4 example
-size=$(stat -c %s table.lz4)
-head -c $((size - 9)) table.lz4 >cut.lz4
-cp table.lz4 damaged.lz4
-printf '\125\252' | dd of=damaged.lz4 bs=1 seek=$((size / 4)) conv=notrunc 2>/dev/null
+both "lzma" table.lzma
+{ head -c 5 table.lzma; perl -e 'print pack("Q<", shift)' "$(stat -c %s "$table")"; tail -c +14 table.lzma; } >sized.lzma
+both "lzma of a stated size" sized.lzma
 lzip -c "$table" >table.lz
 compress -c "$table" >table.Z
 7z a -bd table.7z "$table" >/dev/null
@@ -36,8 +45,6 @@ while IFS='|' read -r f limit line; do
 done <<END
 long.zst|256M|out of memory reading 'long.zst': its zstd window of 1024 MiB is more than the memory allows
 table.lzma|256M|out of memory reading 'table.lzma': its lzma dictionary of 64 MiB is more than the memory allows
-cut.lz4||cannot read input table 'cut.lz4': its lz4 data ends too early \(a cut-short file\?\)
-damaged.lz4||cannot read input table 'damaged.lz4': its lz4 data is damaged \([^)]*\)
 table.lz||cannot read input table 'table.lz': it is lzip data; decompress it first \(lzip -d\)
 table.Z||cannot read input table 'table.Z': it is compress \(.Z\) data; decompress it first \(uncompress\)
 table.7z||cannot read input table 'table.7z': it is a 7z archive; extract the table first \(7z x\)

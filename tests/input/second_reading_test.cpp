@@ -63,3 +63,19 @@ TEST(SecondReading, NoticesATableThatChangesBetweenTheTwoReadings) {
   }
   std::filesystem::remove(path);
 }
+
+TEST(SecondReading, DecodesAZstdWindowBeyondTheOverheadAsTheFirstReadingDid) {
+  // A first frame of 9 MiB, whose window is its size: the threads' share of the limit holds it,
+  // the share for held records does not hold the table.
+  std::string text = "h\nh\nh\n";
+  while (text.size() < (std::size_t{16} << 20)) text += "1 2 3 4 5 6 7 8\n";
+  const std::string path =
+      write_file("window.zst", compressed(Compression::zstd, text, {std::size_t{9} << 20}, 0, 24));
+  ReadOptions options;
+  options.memory_limit = kRunOverhead + (std::size_t{40} << 20);
+  TableReading reading;
+  ASSERT_FALSE(InputFile(path).read(options, reading));
+  ASSERT_TRUE(reading.records.reads_again());
+  EXPECT_EQ(table_of(reading).columns[6].size(), (text.size() - 6) / 16);
+  std::filesystem::remove(path);
+}

@@ -1,6 +1,6 @@
 // Deliberately plain readings of the table and the binning rules, to hold the fast code to.
 //
-// reference_read: a standard input stream, word extraction with >>, atof per field, a
+// reference_table: a standard input stream, word extraction with >>, atof per field, a
 // character loop over the rest of the line, and the last pass taken back unless its eight
 // fields were all there. A field is not a number where strtod stops short of its end; each
 // series' first such field is kept whole, with the line it starts on.
@@ -81,10 +81,6 @@ inline ReferenceTable reference_table(const std::string& text) {
     for (auto& column : table.columns) column.pop_back();
   }
   return table;
-}
-
-inline ReferenceColumns reference_read(const std::string& text) {
-  return reference_table(text).columns;
 }
 
 // Where the reader's parse of `field` is not strtod's, how; "" where it is: the value bit for

@@ -40,7 +40,7 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
       h + "1 NA - n/a 4 5 6 7\n2 1 NA 3 4 5 6 "
           "7\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n"
           "1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n1,2,3,4,5,6,7,8\n",
-      h + "1 " + std::string(45, 'x') + " 2 \x01\x1b[31m 4 5 6 7 " + std::string(40, 'y') + "\n"};
+      h + "1 " + std::string(41, 'x') + " 2 \x01\x1b[31m 4 5 6 " + std::string(40, 'y') + "\n"};
   for (const std::string& text : cases) {
     EXPECT_TRUE(same(read(text), canonical(reference_table(text)))) << text;
   }
@@ -58,6 +58,9 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
   EXPECT_EQ(not_numbers_line("N2O", table.not_numbers[2]),
             "histchart: fields read as 0 or their leading number in 'N2O': 1 is not a number, "
             "'\\x01\\x1b[31m' on line 4");
+  EXPECT_EQ(not_numbers_line("N", table.not_numbers[6]),
+            "histchart: fields read as 0 or their leading number in 'N': 1 is not a number, '" +
+                std::string(40, 'y') + "' on line 4");
 }
 
 TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
