@@ -14,7 +14,9 @@ namespace {
 std::mutex terminal;
 // Atomic for the signal handler, which reads it without the lock.
 std::atomic<bool> status_shown{false};
-std::atomic<bool> status_ended{false};  // set once by a signal handler that ends the run
+// Set by the signal handler: the progress thread runs on while the handler waits for the
+// helpers, and must not draw again what the handler erased.
+std::atomic<bool> process_ending{false};
 
 constexpr char kEraseLine[] = "\r\x1b[K";
 
@@ -106,7 +108,7 @@ void print_line(std::string_view line) {
 
 void show_status_line(std::string_view text) {
   std::lock_guard lock(terminal);
-  if (status_ended) return;
+  if (process_ending) return;
   std::fputs(kEraseLine, stderr);
   std::fwrite(text.data(), 1, text.size(), stderr);
   std::fflush(stderr);
@@ -114,8 +116,7 @@ void show_status_line(std::string_view text) {
 }
 
 void erase_status_line_in_handler() {
-  // No progress line is drawn again, by any thread, while the handler ends the run.
-  status_ended = true;
+  process_ending = true;
   // The stream may be mid-write in the interrupted code: the bytes go around it.
   if (status_shown) (void)!::write(STDERR_FILENO, kEraseLine, sizeof kEraseLine - 1);
 }

@@ -34,7 +34,8 @@ void print_line(std::string_view line);
 // The progress line: drawn in place of the one before, and erased. Only for a terminal.
 void show_status_line(std::string_view text);
 void erase_status_line();
-// The same from a signal handler, about to end the process: async-signal-safe.
+// The same from a signal handler, about to end the process: async-signal-safe. No line is shown
+// after it.
 void erase_status_line_in_handler();
 
 }  // namespace histchart

@@ -34,7 +34,7 @@ void on_ending_signal(int signal) {
   for (std::atomic<pid_t>& helper : helpers_in_progress) {
     if (const pid_t pid = helper.load(); pid > 0) ::waitpid(pid, nullptr, 0);
   }
-  // A progress line drawn while the handler waited, before it knew, goes too.
+  // Again: a line the progress thread was drawing as the handler began is whole by now.
   erase_status_line_in_handler();
   // Ending by the signal itself lets the caller see an interrupted run as interrupted
   // (status 128 + the signal): it is delivered with the default action once we return.

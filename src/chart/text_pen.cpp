@@ -36,6 +36,15 @@ constexpr char kUnopenedFont[] = "draw_text() error: Could not find/open font";
 
 int font_caches = 0;  // alive on this thread: the outermost sets GD's cache up and shuts it down
 
+// A text call that failed for want of file descriptors (the font is opened again for each
+// chart) says nothing of the font: the chart cannot be drawn as it should be, and fails.
+const char* unless_out_of_descriptors(const char* error) {
+  if (error && (errno == EMFILE || errno == ENFILE)) {
+    throw Failure{Failure::Kind::stated, "", "", std::strerror(errno)};
+  }
+  return error;
+}
+
 }  // namespace
 
 FontCache::FontCache() {
@@ -57,8 +66,9 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
   std::array<int, 8> box{};
   // The measuring call (no image) reports a bad font before anything is drawn.
   auto measure = [&]() -> std::optional<std::string> {
-    const char* error =
-        gdImageStringFT(nullptr, box.data(), 0, font_.c_str(), size, angle, 0, 0, text);
+    errno = 0;
+    const char* error = unless_out_of_descriptors(
+        gdImageStringFT(nullptr, box.data(), 0, font_.c_str(), size, angle, 0, 0, text));
     if (!error) return std::nullopt;
     return error;
   };
@@ -75,8 +85,9 @@ void TextPen::draw(gdImagePtr image, const char* text, int size, int x, int y, d
   // Resolving rather than allocating reuses the one black entry: a chart with hundreds of
   // labels would otherwise run out of palette entries.
   const int black = gdImageColorResolve(image, 0, 0, 0);
-  if (const char* failure =
-          gdImageStringFT(image, box.data(), black, font_.c_str(), size, angle, x, y, text)) {
+  errno = 0;
+  if (const char* failure = unless_out_of_descriptors(
+          gdImageStringFT(image, box.data(), black, font_.c_str(), size, angle, x, y, text))) {
     messages_.push_back(std::string("draw_text() error: ") + failure);
   }
 }

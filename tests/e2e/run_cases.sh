@@ -23,19 +23,20 @@ check "a prefix of 242 bytes" 3 "histchart: cannot write chart '${long}aN_leachi
   "$bin" "$table" 10 "$font" "${long}a"
 check "a file size limit" 3 "(histchart: cannot write chart 'out/[A-Za-z_0-9]+\.jpg': File too large$nl){7}" 0 \
   bash -c 'ulimit -f 8; exec "$0" "$@"' "$bin" "$table" 10 "$font" out/
-# One bin: the title, "Count" and six count labels a chart, each measured and drawn. A font that
-# cannot be opened is named with the system's reason (root reads it without its override).
+# FONT and PREFIX swapped: the font named is the wrong argument. One bin: the title, "Count" and
+# six count labels a chart, each measured and drawn.
+check "font and prefix swapped" 0 "histchart: cannot use font 'out/': [^$nl]*; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 0 \
+  "$bin" "$table" 1 out/ swapped_
+rm -f swapped_*.jpg
+# A font that cannot be opened is named with the system's reason (root reads it without its
+# override).
 cp "$font" unreadable.ttf && chmod 000 unreadable.ttf
 plain_user=()
 [ "$(id -u)" != 0 ] || plain_user=(setpriv --bounding-set=-dac_override,-dac_read_search)
 for font_case in "no/font.ttf:No such file or directory" "unreadable.ttf:Permission denied"; do
-  check "font ${font_case%%:*}" 0 "histchart: cannot use font '${font_case%%:*}': ${font_case#*:}; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 7 \
-    "${plain_user[@]}" "$bin" "$table" 1 "${font_case%%:*}" out/
+  check "font ${font_case%%:*}" 0 "histchart: cannot use font '${font_case%%:*}': ${font_case#*:}; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl)+" 7 \
+    "${plain_user[@]}" "$bin" "$table" 10 "${font_case%%:*}" out/
 done
-# FONT and PREFIX swapped: the font named is the wrong argument.
-check "font and prefix swapped" 0 "histchart: cannot use font 'out/': [^$nl]*; the charts are drawn without text$nl(draw_text\(\) error: [^$nl]*$nl){112}" 0 \
-  "$bin" "$table" 1 out/ swapped_
-rm -f swapped_*.jpg
 # A font that is not a regular file is never opened: a FIFO would wait for a writer for ever.
 mkfifo font.fifo
 check "a FIFO as font" 0 "histchart: cannot use font 'font.fifo': it is not a regular file; the charts are drawn without text$nl(draw_text\(\) error: Could not find/open font$nl)+" 7 \
@@ -81,7 +82,7 @@ if ! ldd "$bin" | grep -q libasan; then
   check "ulimit -s 32" 2 "histchart: out of memory reading '$table': a stack of 32 KiB \(ulimit -s\) is too small: the run needs [0-9]+ KiB$nl" 0 \
     bash -c 'ulimit -s 32; exec "$@"' - "$bin" "$table" 10 "$font" out/
   for limit in "-s 64" "-n 4" "-n 5"; do
-    check "ulimit $limit" 0 "" 7 bash -c 'ulimit $1; exec "${@:2}"' - "$limit" "$bin" "$table" 10 "$font" out/
+    check "ulimit $limit" 0 "" 7 bash -c 'exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; ulimit $1; exec "${@:2}"' - "$limit" "$bin" "$table" 10 "$font" out/
     same_charts "ulimit $limit" example
   done
 fi

@@ -1,6 +1,7 @@
 # Sourced by e2e.sh: a run's processes all end with it, however it ends.
 #
-# A signal is sent once each process of a run of 10000 bins (a second or more a chart) draws a
+# A signal is sent once each process of a run of 10000 bins (a second or more a chart, long
+# enough that a helper left running by its run is still drawing when it is looked for) draws a
 # chart, SIGTERM once a chart is finished too: the run ends by it, its finished charts whole, no
 # helper runs on, no temporary file is left (after SIGKILL, at most its own process's), and
 # nothing of it renames a chart over those of the next run. Each run catches every ending
