@@ -17,6 +17,7 @@
 
 #include "fuzz_checks.h"
 #include "input/input_file.h"
+#include "input/records/table_scanner.h"
 #include "reference.h"
 
 using namespace histchart;

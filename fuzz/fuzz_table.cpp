@@ -14,6 +14,7 @@
 #include "binning/bin_counter.h"
 #include "driver/bin_count.h"
 #include "fuzz_checks.h"
+#include "input/bytes/table_format.h"
 #include "input/input_file.h"
 #include "input/reading_cuts.h"
 #include "input/records/table_scanner.h"
