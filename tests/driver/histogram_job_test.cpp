@@ -23,8 +23,12 @@ void* operator new(std::size_t size) {
   if (!p) throw std::bad_alloc();
   return p;
 }
+// The memory comes from malloc above, which GCC cannot see from here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 TEST(HistogramJob, NamesTitlesAndOutputFiles) {
   const HistogramJob job("in.txt", 10, "font.ttf", "run7_");
