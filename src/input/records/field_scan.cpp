@@ -15,6 +15,12 @@
 #ifndef HWY_DISABLED_TARGETS
 #define HWY_DISABLED_TARGETS HWY_SVE_256
 #endif
+// AVX3_DL (AVX-512 with VBMI2 and the rest: Ice Lake, Zen 4) is asked for by name. Debian's
+// Highway 1.0.3 leaves it out of the targets otherwise, yet makes it the baseline of a build
+// with -march=native on such a machine, and then refuses to compile.
+#ifndef HWY_WANT_AVX3_DL
+#define HWY_WANT_AVX3_DL
+#endif
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "input/records/field_scan.cpp"
 #include <hwy/foreach_target.h>  // IWYU pragma: keep
