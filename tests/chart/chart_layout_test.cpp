@@ -68,25 +68,3 @@ TEST(ChartLayout, LabelsEdgesAsIntegersBeyondTenElseWithTwoDigits) {
   const auto shapes = layout_chart({{4000000000, 0, 1}, {1, 1, 2}}, "t", HistogramJob::axis_scale);
   EXPECT_EQ(shapes[shapes.size() - 2].text, "5000000000");
 }
-
-// Bars and grid lines are placed by sums of products; fused into one rounding (the compiler's
-// habit wherever the processor has a multiply-add: arm64 always, x86-64 under -march=native)
-// they land a pixel off. The build forbids it; this holds it where fusing is possible.
-namespace {
-#if defined(__x86_64__)
-__attribute__((target("fma")))
-#endif
-__attribute__((noinline)) double
-multiply_add(double a, double b, double c) {
-  return a * b + c;
-}
-}  // namespace
-
-TEST(ChartLayout, ProductsAndSumsAreRoundedEachOnItsOwn) {
-#if defined(__x86_64__)
-  if (!__builtin_cpu_supports("fma")) GTEST_SKIP() << "no multiply-add on this processor";
-#endif
-  // (1 + 2^-30)(1 - 2^-30) = 1 - 2^-60 rounds to 1; held unrounded, the sum is -2^-60.
-  volatile double a = 1 + 0x1p-30, b = 1 - 0x1p-30, c = -1;
-  EXPECT_EQ(multiply_add(a, b, c), 0.0) << "a multiply-add was fused: build with -ffp-contract=off";
-}

@@ -3,13 +3,16 @@
 # written or not, for the example table and for hostile tables and conditions. Every run must
 # end in bounded time, never crash, never report a failure as success and never leave anything
 # but whole charts under final names.
-#   e2e.sh CASES HISTCHART EXAMPLE_TABLE FONT
+#   e2e.sh CASES HISTCHART EXAMPLE_TABLE FONT [REFERENCE]
 # runs the file of cases CASES (beside this script) in a directory of its own, so that the
 # files run side by side. The long sweeps take a sample of their steps; all of them with
-# HISTCHART_E2E_WHOLE=1 (the slow label, which .ci/run runs).
+# HISTCHART_E2E_WHOLE=1 (the slow label, which .ci/run runs). With REFERENCE, another build
+# (other flags, or the host's where HISTCHART runs under an emulator), every chart the cases
+# compare is held to that build's charts, byte for byte.
 set -u
 export LC_ALL=C  # the patterns below match bytes, whatever a table holds
-cases=$1 bin=$(realpath "$2") table=$(realpath "$3") font=$4 whole=${HISTCHART_E2E_WHOLE:-}
+cases=$1 bin=$(realpath "$2") table=$(realpath "$3") font=$4 reference=${5:-}
+whole=${HISTCHART_E2E_WHOLE:-}
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -63,7 +66,11 @@ refused() {
 }
 
 check "example table" 0 "" 7 "$bin" "$table" 10 "$font" out/
-cp -r out example
+if [ -n "$reference" ]; then
+  mkdir example && "$reference" "$table" 10 "$font" example/ && same_charts "the reference build's" example
+else
+  cp -r out example
+fi
 # shellcheck source=/dev/null
 source "$here/$cases"
 [ "$failures" -eq 0 ] && echo "end to end, $cases: all passed"
