@@ -3,12 +3,9 @@
 #include "input/input_file.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <tuple>
 
 #include "table_files.h"
@@ -47,21 +44,13 @@ TEST(InputFile, StreamsLongLinesAndWordsThroughItsBufferWithinTheRoomForWords) {
 
 TEST(InputFile, TellsACompressedTableWhoseMagicComesDownAPipeAByteAtATime) {
   const std::string text = "h\nh\nh\n1 2 3 4 5 6 7 8\n2 3 4 5 6 7 8 9\n", file = stored_gzip(text);
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  std::thread writer([&] {
-    for (std::size_t at = 0; at < file.size(); at += at < 4 ? 1 : file.size()) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      const std::string part = file.substr(at, at < 4 ? 1 : std::string::npos);
-      EXPECT_EQ(::write(ends[1], part.data(), part.size()), static_cast<ssize_t>(part.size()));
-    }
-    ::close(ends[1]);
-  });
   TableReading reading;
-  const MaybeFailure failure =
-      InputFile("/proc/self/fd/" + std::to_string(ends[0])).read({}, reading);
-  writer.join();
-  ::close(ends[0]);
+  MaybeFailure failure;
+  {
+    const SlowPipe pipe({file.substr(0, 1), file.substr(1, 1), file.substr(2, 1), file.substr(3, 1),
+                         file.substr(4)});
+    failure = InputFile("/proc/self/fd/" + std::to_string(pipe.fd())).read({}, reading);
+  }
   EXPECT_FALSE(failure) << failure->line();
   EXPECT_TRUE(same(table_of(reading), canonical(reference_table(text))));
 }

@@ -2,20 +2,21 @@
 // layout the reader takes apart, and readings in the reference's shape.
 #pragma once
 
-#include <bzlib.h>
 #include <gtest/gtest.h>
 #include <isa-l/crc.h>
-#include <lzma.h>
 #include <unistd.h>
-#include <zstd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/failure.h"
 #include "input/bytes/byte_source.h"
 #include "input/holding/reading_budget.h"
 #include "input/input_file.h"
@@ -39,53 +40,30 @@ inline std::string write_file(const std::string& name, const std::string& conten
 // one).
 inline const std::string kSkippable = "\x50\x2a\x4d\x18\4\0\0\0abcd"s;
 
-// `text` cut at `cuts`, each part compressed alone, one after the other: zstd frames with
-// their checksums (windows of 2^`zstd_window` bytes where set), bzip2 streams in blocks of
-// 100 kB, xz streams of one block or, with `xz_block` set, of blocks of that size (as xz -T
-// writes them).
+// `text` cut at `cuts`, each part compressed alone by the format's own tool, one after the
+// other: zstd frames with their checksums (windows of 2^`zstd_window` bytes where set), bzip2
+// streams in blocks of 100 kB, xz streams of one block or, with `xz_block` set, of blocks of that
+// size (as xz -T writes them).
 inline std::string compressed(Compression format, const std::string& text,
-                              const std::vector<std::size_t>& cuts = {}, std::uint64_t xz_block = 0,
+                              std::vector<std::size_t> cuts = {}, std::uint64_t xz_block = 0,
                               int zstd_window = 0) {
+  const std::string command =
+      format == Compression::zstd
+          ? "zstd -q -1 -c" + (zstd_window ? " --zstd=wlog=" + std::to_string(zstd_window) : "")
+      : format == Compression::bzip2
+          ? "bzip2 -1 -c"
+          : "xz -0 -c" + (xz_block ? " -T2 --block-size=" + std::to_string(xz_block) : "");
   std::string file;
   std::size_t from = 0;
-  for (std::size_t i = 0; i <= cuts.size(); ++i) {
-    const std::size_t to = i < cuts.size() ? cuts[i] : text.size();
-    const char* const in = text.data() + from;
-    const std::size_t size = to - from;
-    std::string part(ZSTD_compressBound(size) + size / 50 + 1000, '\0');
-    if (format == Compression::zstd) {
-      ZSTD_CCtx* context = ZSTD_createCCtx();
-      ZSTD_CCtx_setParameter(context, ZSTD_c_checksumFlag, 1);
-      ZSTD_CCtx_setParameter(context, ZSTD_c_compressionLevel, 1);
-      if (zstd_window > 0) ZSTD_CCtx_setParameter(context, ZSTD_c_windowLog, zstd_window);
-      part.resize(ZSTD_compress2(context, part.data(), part.size(), in, size));
-      ZSTD_freeCCtx(context);
-    } else if (format == Compression::bzip2) {
-      auto out = static_cast<unsigned>(part.size());
-      BZ2_bzBuffToBuffCompress(part.data(), &out, const_cast<char*>(in),
-                               static_cast<unsigned>(size), 1, 0, 0);
-      part.resize(out);
-    } else if (format == Compression::xz) {
-      lzma_stream stream = LZMA_STREAM_INIT;
-      lzma_mt options{};
-      options.threads = 1;
-      options.block_size = xz_block;
-      options.preset = 0;
-      options.check = LZMA_CHECK_CRC64;
-      if (xz_block > 0 ? lzma_stream_encoder_mt(&stream, &options) != LZMA_OK
-                       : lzma_easy_encoder(&stream, 0, LZMA_CHECK_CRC64) != LZMA_OK) {
-        return "";
-      }
-      stream.next_in = reinterpret_cast<const std::uint8_t*>(in);
-      stream.avail_in = size;
-      stream.next_out = reinterpret_cast<std::uint8_t*>(part.data());
-      stream.avail_out = part.size();
-      while (lzma_code(&stream, LZMA_FINISH) == LZMA_OK) {
-      }
-      part.resize(part.size() - stream.avail_out);
-      lzma_end(&stream);
-    }
-    file += part;
+  cuts.push_back(text.size());
+  for (const std::size_t to : cuts) {
+    const std::string part = write_file("part", text.substr(from, to - from));
+    FILE* const out = ::popen((command + " '" + part + "'").c_str(), "r");
+    char buffer[1 << 16];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
+      file.append(buffer, n);
+    EXPECT_EQ(::pclose(out), 0) << command;
+    std::filesystem::remove(part);
     from = to;
   }
   return file;
@@ -125,6 +103,45 @@ inline std::string stored_gzip(const std::string& text, std::size_t member = 655
     if (part.empty()) return file;
   }
 }
+
+// What `source` decodes to, or "refused: REASON" (what comes before a refusal depends on the
+// reads' sizes).
+inline std::string decoded(ByteSource source) {
+  std::string got;
+  try {
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t n; (n = source.read(buffer.data(), buffer.size())) > 0;)
+      got.append(buffer.data(), n);
+  } catch (const Failure& failure) {
+    return "refused: " + failure.reason;
+  }
+  return got;
+}
+
+// A pipe its own thread writes `writes` into, each in a write of its own after a pause, so that
+// each comes in a read of its own.
+class SlowPipe {
+ public:
+  explicit SlowPipe(std::vector<std::string> writes) {
+    EXPECT_EQ(::pipe(ends_), 0);
+    writer_ = std::thread([this, writes = std::move(writes)] {
+      for (const std::string& write : writes) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_EQ(::write(ends_[1], write.data(), write.size()), ssize_t(write.size()));
+      }
+      ::close(ends_[1]);
+    });
+  }
+  ~SlowPipe() {
+    writer_.join();
+    ::close(ends_[0]);
+  }
+  int fd() const { return ends_[0]; }
+
+ private:
+  int ends_[2];
+  std::thread writer_;
+};
 
 // Every record of a reading and its reports, as take_records gives them, canonical; failing
 // the test where the records cannot be handed over.
