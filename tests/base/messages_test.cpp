@@ -2,11 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <utility>
-
-#include <unistd.h>
 
 using namespace histchart;
 
@@ -34,29 +31,16 @@ TEST(Messages, ShowControlBytesOfANameAsHexAndTheRestAsItIs) {
     EXPECT_EQ(diagnostic("cannot write chart", name, "No such file or directory"),
               "histchart: cannot write chart '" + shown + "': No such file or directory");
   }
-  EXPECT_EQ(counted(1, "is not a number", "are not numbers"), "1 is not a number");
-  EXPECT_EQ(counted(2, "is not a number", "are not numbers"), "2 are not numbers");
 }
 
 TEST(Messages, ALineErasesTheProgressLineStandingBeforeIt) {
-  // Standard error into a pipe for the length of the case: what a terminal would receive.
-  int ends[2];
-  ASSERT_EQ(::pipe(ends), 0);
-  const int saved = ::dup(STDERR_FILENO);
-  ::dup2(ends[1], STDERR_FILENO);
+  testing::internal::CaptureStderr();  // what a terminal would receive
   show_status_line("reading: 5 kB");
   print_line("histchart: a message");
   print_line("histchart: another");  // nothing to erase any more
   show_status_line("reading: 9 kB");
   erase_status_line();
-  ::dup2(saved, STDERR_FILENO);
-  ::close(saved);
-  ::close(ends[1]);
-  std::string written(256, '\0');
-  written.resize(
-      static_cast<std::size_t>(std::max<ssize_t>(0, ::read(ends[0], written.data(), 256))));
-  ::close(ends[0]);
-  EXPECT_EQ(written,
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "\r\x1b[Kreading: 5 kB\r\x1b[Khistchart: a message\nhistchart: another\n"
             "\r\x1b[Kreading: 9 kB\r\x1b[K");
 }

@@ -42,8 +42,6 @@ TEST(HistogramJob, NamesTitlesAndOutputFiles) {
             "run7_dSOC.jpg run7_CH4.jpg run7_N2O.jpg run7_NO.jpg run7_N2.jpg "
             "run7_NH3.jpg run7_N_leaching.jpg ");
   EXPECT_EQ(job.series[6].index, 6);
-  // The prefix is joined as given: no separator, no directory made.
-  EXPECT_EQ(HistogramJob("in.txt", 1, "f", "out/a").output_names[6], "out/aN_leaching.jpg");
 }
 
 TEST(HistogramJob, RunPrintsEachChartsTextLinesThenItsFailureInChartOrder) {

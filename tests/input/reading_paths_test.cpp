@@ -55,7 +55,7 @@ enum Form {
   kRoundedFull,   // %.17g of a rounded value: 45.57 or -12.869999999999999
   kLongAndShort,  // the same double spelled short or at full precision, at random
   kExponent,      // %.17e, %e, %g: 1.5e-07, -3.2000000000000002e+01
-  kWhole,         // whole numbers, also at the edges of what four bytes hold
+  kWhole,         // whole numbers
   kDecimals,      // 13 to 16 decimals
   kZero,          // 0, -0, -0.0, 0.000
   kNotNumber,     // NA, -, 1.5e2x: read as 0 or their leading number
@@ -143,18 +143,8 @@ class TableMaker {
         static const char* const kFormats[] = {"%.17e", "%e", "%g", "%.1e", "%.3E"};
         return put(kFormats[pick(std::size(kFormats))], v / (chance(0.5) ? 1e6 : 1));
       }
-      case kWhole: {
-        // The digits at the edge of what four bytes hold, scaled to the column.
-        if (chance(0.1)) {
-          static const char* const kEdges[] = {"134217727", "134217728", "99999999", "100000000"};
-          const std::string digits = kEdges[pick(std::size(kEdges))];
-          text +=
-              (v < 0 ? "-" : "") +
-              (kScales[series] < 1 ? "0.0" + digits : digits.substr(0, 2) + "." + digits.substr(2));
-          return;
-        }
+      case kWhole:
         return put("%lld", std::llround(v));
-      }
       case kDecimals:
         return put("%.*f", 13 + static_cast<int>(pick(4)), v / 1000);
       case kZero: {

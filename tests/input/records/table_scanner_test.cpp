@@ -44,9 +44,6 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
   for (const std::string& text : cases) {
     EXPECT_TRUE(same(read(text), canonical(reference_table(text)))) << text;
   }
-  const auto column = [](const ReferenceTable& t) { return t.columns[6]; };
-  EXPECT_EQ(column(canonical(reference_table(cases[0]))),
-            (std::vector<double>{0, 0, 0, 8, 8, 70, 71, -16}));
 
   const std::string path = write_file("report.txt", std::end(cases)[-1]);
   TableReading table;
@@ -58,9 +55,6 @@ TEST(TableScanner, ReadsRecordsAndReportsFieldsAsThePlainStreamReadingDoes) {
   EXPECT_EQ(not_numbers_line("N2O", table.not_numbers[2]),
             "histchart: fields read as 0 or their leading number in 'N2O': 1 is not a number, "
             "'\\x01\\x1b[31m' on line 4");
-  EXPECT_EQ(not_numbers_line("N", table.not_numbers[6]),
-            "histchart: fields read as 0 or their leading number in 'N': 1 is not a number, '" +
-                std::string(40, 'y') + "' on line 4");
 }
 
 TEST(TableScanner, TakesTheSameRecordsHoweverTheBytesAreCut) {
