@@ -3,9 +3,9 @@
 # A signal is sent once each process of a run of 10000 bins (a second or more a chart, long
 # enough that a helper left running by its run is still drawing when it is looked for) draws a
 # chart, SIGTERM once a chart is finished too: the run ends by it, its finished charts whole, no
-# helper runs on, no temporary file is left (after SIGKILL, at most its own process's), and
-# nothing of it renames a chart over those of the next run. Each run catches every ending
-# signal; a sample of them is sent.
+# helper runs on or finishes a chart after it, no temporary file is left (after SIGKILL, at most
+# its own process's), and nothing of it renames a chart over those of the next run. Each run
+# catches every ending signal; a sample of them is sent.
 signals="KILL INT TERM"
 [ -n "$whole" ] && signals="KILL INT TERM HUP QUIT PIPE ALRM USR1 USR2 XCPU VTALRM PROF"
 ending=0
@@ -23,11 +23,15 @@ for sig in $signals; do
   done
   caught=0x$(awk '/^SigCgt/ { print $2 }' "/proc/$pid/status")
   [ $((caught & ending)) -eq $ending ] || fail "SIG$sig: the run catches $caught, not every ending signal"
-  helpers=$(cat /proc/$pid/task/*/children) finished=$(ls out | grep -v '\.jpg\.')
+  helpers=$(cat /proc/$pid/task/*/children)
+  kill -STOP $pid $helpers  # no chart is finished between the look and the signal
+  finished=$(ls out | grep -v '\.jpg\.')
   kill -s "$sig" $pid
+  kill -CONT $pid $helpers 2>/dev/null
   { wait $pid; } 2>/dev/null
   status=$?
   [ "$status" -eq $((128 + $(kill -l "$sig"))) ] || fail "SIG$sig: status $status"
+  [ "$(ls out | grep -v '\.jpg\.')" = "$finished" ] || fail "SIG$sig: a chart was finished after it"
   [ "$sig" != KILL ] || { "$bin" "$table" 10 "$font" out/ && sleep 0.5; } || fail "SIGKILL: the next run failed"
   for h in $helpers; do gone "$h" || fail "SIG$sig: helper $h runs on"; done
   for f in $finished; do [ -e "out/$f" ] || fail "SIG$sig: $f is gone"; done
