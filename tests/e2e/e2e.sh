@@ -67,7 +67,8 @@ refused() {
 
 check "example table" 0 "" 7 "$bin" "$table" 10 "$font" out/
 if [ -n "$reference" ]; then
-  mkdir example && "$reference" "$table" 10 "$font" example/ && same_charts "the reference build's" example
+  mkdir example && "$reference" "$table" 10 "$font" example/ || fail "the reference build failed"
+  same_charts "the reference build's" example
 else
   cp -r out example
 fi
